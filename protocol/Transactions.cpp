@@ -5,6 +5,7 @@
 #include "UpdaterState.h"
 #include "platform/Services.h"
 #include "serial/CSerial.h"
+#include "serial/DeadWriteGuard.h"
 
 #include <algorithm>
 #include <memory>
@@ -97,7 +98,7 @@ public:
                 m_request = m_packet->Encode();
                 m_requestLength = m_request ? m_packet->RequestLength() : 0;
                 m_sent = 0;
-                m_deadWrites = 0;
+                m_deadWrites.Reset();
                 s = ENGINE_SEND;
                 break;
             case ENGINE_SEND:
@@ -157,19 +158,16 @@ private:
             const std::uint8_t* chunk = m_request.get() + m_sent;
             const std::uint32_t before = m_clock.TickCount();
             const std::int32_t k = m_port.Write(chunk, n, WRITE_LIMIT_MS);
+            m_deadWrites.Wrote(k, before);
             if (k > 0) {
-                m_deadWrites = 0;
                 if (!m_port.ReadBack(chunk, k, 1, ECHO_LIMIT_MS)) {
                     return Fail(RESULT_READBACK_FAILED);
                 }
                 m_sent += k;
             } else {
-                if (m_deadWrites++ == 0) {
-                    m_deadSince = before;
-                }
                 m_clock.Sleep(POLL_MS);
                 // Nothing goes out: the bytes can never come back either.
-                if (m_clock.TickCount() - m_deadSince > DEAD_WRITE_LIMIT_MS) {
+                if (m_deadWrites.GaveUp(m_clock.TickCount())) {
                     return Fail(RESULT_READBACK_FAILED);
                 }
             }
@@ -219,7 +217,7 @@ private:
     EngineState Resend()
     {
         m_sent = 0;
-        m_deadWrites = 0;
+        m_deadWrites.Reset();
         return ENGINE_SEND;
     }
 
@@ -272,8 +270,7 @@ private:
     std::int32_t m_requestLength = 0;
     std::int32_t m_sent = 0;
     std::uint32_t m_clockStart = 0;
-    std::int32_t m_deadWrites = 0;
-    std::uint32_t m_deadSince = 0;
+    DeadWriteGuard m_deadWrites{DEAD_WRITE_LIMIT_MS};
     std::vector<std::uint8_t> m_reply;
     std::int32_t m_received = 0;
     TransactionResult m_result = RESULT_OK;
