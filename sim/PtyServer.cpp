@@ -117,8 +117,6 @@ bool PtyServer::Start(const Options& options, std::string& error)
         CloseMaster();
         return false;
     }
-    ::tcflush(m_master, TCIOFLUSH);
-
     m_origin = std::chrono::steady_clock::now();
     if (!Link(options, error)) {
         CloseMaster();
@@ -218,7 +216,14 @@ PtyServer::StopReason PtyServer::Serve()
         pcOpen = false;
         outgoing.clear();
         // What the PC did not read is gone with its port, as on a real line.
-        ::tcflush(m_master, TCIOFLUSH);
+        // The pseudo-terminal keeps it in the slave's input, which only a
+        // flush on the slave side empties; if the PC is back already and
+        // holds the port exclusively, the open fails and nothing is lost.
+        const int slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (slave >= 0) {
+            ::tcflush(slave, TCIFLUSH);
+            ::close(slave);
+        }
         std::lock_guard lock(m_mutex);
         m_model.PortClosed(now);
     };

@@ -294,12 +294,8 @@ int main(int argc, char** argv)
     }
 
     sim::PtyServer server(model);
-    std::string error;
-    if (!server.Start(args.server, error)) {
-        std::fprintf(stderr, "vrt58-sim: %s\n", error.c_str());
-        return kExitUsage;
-    }
-
+    // Handlers first: a stop that arrives while the link is being made
+    // still ends in Serve's clean-up, not with a link left behind.
     g_server = &server;
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -307,6 +303,13 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    std::string error;
+    if (!server.Start(args.server, error)) {
+        g_server = nullptr;
+        std::fprintf(stderr, "vrt58-sim: %s\n", error.c_str());
+        return kExitUsage;
+    }
 
     std::printf("vrt58-sim: COM%d is %s (link %s), mode %s, version byte 0x%02X\n", args.server.port,
                 server.SlavePath().c_str(), server.LinkPath().c_str(), ModeName(args.config.mode),
