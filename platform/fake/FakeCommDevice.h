@@ -12,6 +12,8 @@
 
 namespace platform::fake {
 
+class FakeCommDevice;
+
 // The far end of the fake line: the programming cable and whatever is
 // plugged into it. Times are milliseconds of virtual time (VirtualClock::Now).
 class LinePeer {
@@ -31,6 +33,11 @@ public:
     // The earliest time after `now` at which ToPc may deliver something new,
     // or UINT64_MAX when nothing is scheduled. Lets waits skip dead time.
     virtual std::uint64_t NextEvent(std::uint64_t now) const = 0;
+
+    // The PC opened or closed its end of the line. A device hears nothing
+    // of a closed port: what it sent meanwhile is lost.
+    virtual void PortOpened(std::uint64_t /*now*/) {}
+    virtual void PortClosed(std::uint64_t /*now*/) {}
 };
 
 // Knobs that push a transfer down a chosen branch, for tests of the serial
@@ -49,7 +56,16 @@ struct FakeFaults {
     std::uint32_t writeAcceptLimit = UINT32_MAX;  // bytes a write takes at most;
                                                   // 0: the line takes nothing
     std::uint32_t lineErrors = 0;     // mask ClearError reports once
+    bool clearErrorFails = false;     // ClearError reports failure
+    std::uint32_t errorCode = 31;     // what a knob's failure reports
+                                      // (ERROR_GEN_FAILURE)
 };
+
+// Error a device reports once the far side has hung up.
+inline constexpr std::uint32_t FAKE_ERROR_HUNG_UP = 31;  // ERROR_GEN_FAILURE
+// Error of Open when the port number has no device, or it is held.
+inline constexpr std::uint32_t FAKE_ERROR_NOT_FOUND = 2;      // ERROR_FILE_NOT_FOUND
+inline constexpr std::uint32_t FAKE_ERROR_ACCESS_DENIED = 5;  // ERROR_ACCESS_DENIED
 
 // What the fake saw of the serial port object.
 struct FakeRecord {
@@ -61,6 +77,10 @@ struct FakeRecord {
     int eventsOpen = 0;                 // completion events not yet closed
     bool open = false;                  // a device is open now
     std::vector<std::string> calls;     // names of the device operations, in order
+    int misuse = 0;                     // operations made in a state that does
+                                        // not allow them (a second transfer
+                                        // while one is pending, a wait or a
+                                        // result with no transfer, ...)
 };
 
 // Serial ports backed by the in-memory line: Open("\\.\COMn") succeeds for
@@ -80,7 +100,13 @@ public:
     // The paths that Open was asked for, in order.
     const std::vector<std::string>& OpenedPaths() const { return m_paths; }
 
+    // The settings the device holds now; a fresh port starts with a
+    // distinctive record so tests can tell kept fields from written ones.
+    LineSettings& DeviceSettings() { return m_deviceSettings; }
+
 private:
+    friend class FakeCommDevice;
+
     VirtualClock& m_clock;
     LinePeer& m_peer;
     int m_portNumber;
@@ -88,6 +114,7 @@ private:
     FakeFaults m_faults;
     FakeRecord m_record;
     std::vector<std::string> m_paths;
+    LineSettings m_deviceSettings;
 };
 
 }  // namespace platform::fake
