@@ -1,0 +1,335 @@
+// The transaction engine against a scripted scanner on the in-memory line,
+// in virtual time: the normal course, every failure kind, retries and the
+// bounds that keep a dead or babbling line from holding the run.
+#include "platform/Services.h"
+#include "platform/fake/FakeCommDevice.h"
+#include "platform/fake/VirtualClock.h"
+#include "protocol/Transactions.h"
+#include "protocol/UpdaterState.h"
+#include "serial/CSerial.h"
+#include "support/ScriptedPeer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing_support::ScriptedPeer;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// What the scanner says to one request: pieces, each after a delay counted
+// from the request. No pieces: silence.
+struct Answer {
+    std::vector<std::pair<std::uint64_t, Bytes>> pieces;
+};
+Answer Say(Bytes bytes, std::uint64_t after = 2) { return {{{after, std::move(bytes)}}}; }
+const Answer kSilence{};
+const Bytes kVersion13{0x02, 0x01, 0x13, 0x03, 0x17};
+const Bytes kVersion94{0x02, 0x01, 0x94, 0x03, 0x98};
+const Bytes kBadSum{0x02, 0x01, 0x94, 0x03, 0x99};
+
+class EngineTest : public testing::Test {
+protected:
+    EngineTest()
+    {
+        // Every write but the PC's own ACK is a request that the next answer
+        // belongs to (a NAK asks for the reply again).
+        peer.onReceive = [this](ScriptedPeer& p, std::span<const std::uint8_t> bytes, std::uint64_t now) {
+            if (bytes.empty() || bytes[0] == 0x06 || m_answers.empty()) {
+                return;
+            }
+            if (bytes.size() == 100 && bytes[0] != 0x02) {
+                return;  // a middle chunk of a long request
+            }
+            const Answer a = m_answers.front();
+            m_answers.pop_front();
+            for (const auto& [after, piece] : a.pieces) {
+                p.Send(piece, now + after);
+            }
+        };
+    }
+
+    void Answers(std::initializer_list<Answer> answers) { m_answers.assign(answers); }
+    void Answers(const std::vector<Answer>& answers) { m_answers.assign(answers.begin(), answers.end()); }
+
+    void Queue(PacketType type)
+    {
+        state.m_packets.push_back(std::make_unique<CPacket>(type));
+    }
+
+    TransactionResult Run()
+    {
+        CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
+        start = clock.Now();
+        const TransactionResult r = RunTransactions(port, state);
+        elapsed = clock.Now() - start;
+        return r;
+    }
+
+    // Times at which the PC put a request starting with `first` on the line,
+    // relative to the start of the run.
+    std::vector<std::uint64_t> SendTimes(std::uint8_t first) const
+    {
+        std::vector<std::uint64_t> times;
+        for (const auto& c : peer.chunks) {
+            if (!c.bytes.empty() && c.bytes[0] == first) {
+                times.push_back(c.at - start);
+            }
+        }
+        return times;
+    }
+
+    platform::fake::VirtualClock clock{0xFFFFF000u};  // wraps during every run
+    ScriptedPeer peer;
+    platform::fake::FakeCommPorts ports{clock, peer};
+    platform::ScopedServices services{clock, ports};
+    CUpdaterState state;
+    std::uint64_t start = 0;
+    std::uint64_t elapsed = 0;
+
+private:
+    std::deque<Answer> m_answers;
+};
+
+TEST_F(EngineTest, NormalCourseDeliversTheVersion)
+{
+    Queue(PACKET_ENQ);
+    Queue(PACKET_VERSION);
+    Answers({Say({0x06}), {{{2, {0x06}}, {4, kVersion94}}}});
+    EXPECT_EQ(Run(), RESULT_OK);
+    EXPECT_THAT(peer.Written(), ElementsAre(0x05, 0x56, 0x06));
+    EXPECT_EQ(state.m_nReplyByte1, 1);
+    EXPECT_EQ(state.m_nScannerVersion, 0x14);
+    EXPECT_TRUE(state.m_bFactory);
+    EXPECT_TRUE(state.m_packets.empty());
+    EXPECT_EQ(SendTimes(0x05).front(), 200u);  // after the settling pause
+
+    state.m_nReplyByte1 = state.m_nScannerVersion = 0;
+    peer.chunks.clear();
+    Queue(PACKET_VERSION);
+    Answers({{{{2, {0x06}}, {4, kVersion13}}}});
+    EXPECT_EQ(Run(), RESULT_OK);
+    EXPECT_EQ(state.m_nScannerVersion, 0x13);
+    EXPECT_FALSE(state.m_bFactory);
+}
+
+TEST_F(EngineTest, SettlingPurgesWhatWasWaiting)
+{
+    peer.Send(Bytes(250, 0xAA), 0);
+    Queue(PACKET_ENQ);
+    Answers({Say({0x06})});
+    EXPECT_EQ(Run(), RESULT_OK);
+}
+
+struct FailureCase {
+    const char* name;
+    PacketType type;
+    std::vector<Answer> answers;
+    TransactionResult want;
+    Bytes wantWritten;
+    std::uint64_t minMs;  // run length bounds, virtual ms
+    std::uint64_t maxMs;
+};
+
+TEST_F(EngineTest, FailureKindsAndRetries)
+{
+    const FailureCase cases[] = {
+        {"silence after ENQ: three sends, a little over 3 s", PACKET_ENQ, {kSilence, kSilence, kSilence},
+         RESULT_NO_RESPONSE, {0x05, 0x05, 0x05}, 200 + 3003, 200 + 3030},
+        {"silence after ERASE: 10 s per wait", PACKET_ERASE, {kSilence, kSilence, kSilence}, RESULT_NO_RESPONSE,
+         {0x02, 0x45, 0x30, 0x03, 0x78, 0x02, 0x45, 0x30, 0x03, 0x78, 0x02, 0x45, 0x30, 0x03, 0x78}, 200 + 30003,
+         200 + 30040},
+        {"NAK to each of three sends", PACKET_VERSION, {Say({0x15}), Say({0x15}), Say({0x15})},
+         RESULT_SCANNER_ERROR, {0x56, 0x56, 0x56}, 200, 240},
+        {"NAK then ACK and a good reply", PACKET_VERSION, {Say({0x15}), {{{2, {0x06}}, {3, kVersion94}}}},
+         RESULT_OK, {0x56, 0x56, 0x06}, 200, 240},
+        {"time-out, NAK, bad frame: the frame's kind", PACKET_VERSION,
+         {kSilence, Say({0x15}), {{{2, {0x06}}, {3, kBadSum}}}}, RESULT_NO_RESPONSE, {0x56, 0x56, 0x56, 0x06}, 1200,
+         1260},
+        {"bad frame three times: NAK, NAK, then ACK", PACKET_VERSION,
+         {{{{2, {0x06}}, {3, kBadSum}}}, Say(kBadSum), Say(kBadSum)}, RESULT_NO_RESPONSE, {0x56, 0x15, 0x15, 0x06},
+         200, 260},
+        {"bad frame once, then good", PACKET_VERSION, {{{{2, {0x06}}, {3, kBadSum}}}, Say(kVersion94)}, RESULT_OK,
+         {0x56, 0x15, 0x06}, 200, 260},
+        {"BEL after ERASE", PACKET_ERASE, {Say({0x07})}, RESULT_FLASH_ERROR, {0x02, 0x45, 0x30, 0x03, 0x78}, 200, 220},
+        {"stray byte for the ACK", PACKET_ENQ, {Say({0x00})}, RESULT_SCANNER_ERROR, {0x05}, 200, 220},
+        {"a lone NAK where the reply begins", PACKET_VERSION, {{{{2, {0x06}}, {10, {0x15}}}}},
+         RESULT_SCANNER_ERROR, {0x56}, 200, 230},
+        {"a NAK with more bytes is judged as a frame", PACKET_VERSION,
+         {{{{2, {0x06}}, {10, {0x15, 0x01, 0x94, 0x03, 0x98}}}}, Say(kVersion94)}, RESULT_OK, {0x56, 0x15, 0x06},
+         200, 260},
+        {"reply in pieces within the limit", PACKET_VERSION,
+         {{{{2, {0x06}}, {300, {0x02, 0x01}}, {900, {0x94, 0x03, 0x98}}}}}, RESULT_OK, {0x56, 0x06}, 1100, 1130},
+        {"reply incomplete after 1000 ms", PACKET_VERSION,
+         {{{{2, {0x06}}, {300, {0x02, 0x01}}, {1100, {0x94, 0x03, 0x98}}}}}, RESULT_NO_RESPONSE, {0x56}, 1200, 1220},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        peer.chunks.clear();
+        state.ClearPacketQueue();
+        Queue(c.type);
+        if (c.type == PACKET_ERASE) {
+            state.m_packets.back()->m_nFolder = 0;
+        }
+        Answers(c.answers);
+        EXPECT_EQ(Run(), c.want);
+        EXPECT_THAT(peer.Written(), ElementsAreArray(c.wantWritten));
+        EXPECT_GE(elapsed, c.minMs);
+        EXPECT_LE(elapsed, c.maxMs);
+        peer.ToPc(UINT64_MAX);  // drop whatever the script still had to say
+    }
+}
+
+TEST_F(EngineTest, CableFaultsFailTheReadBack)
+{
+    Queue(PACKET_ENQ);
+    peer.echo = ScriptedPeer::Echo::None;
+    EXPECT_EQ(Run(), RESULT_READBACK_FAILED);
+    EXPECT_THAT(peer.Written(), ElementsAre(0x05));
+    EXPECT_GE(elapsed, 200u + 1000u);  // about one second after the byte went out
+    EXPECT_LE(elapsed, 200u + 1010u);
+
+    Queue(PACKET_ENQ);
+    peer.echo = ScriptedPeer::Echo::Wrong;
+    EXPECT_EQ(Run(), RESULT_READBACK_FAILED);
+    EXPECT_LE(elapsed, 210u);  // at once
+}
+
+TEST_F(EngineTest, LongRequestGoesOutInEchoedChunks)
+{
+    auto data = std::make_unique<CPacket>(PACKET_DATA);
+    data->m_nCount = 250;
+    data->m_pData = std::make_unique<std::uint8_t[]>(250);
+    for (int i = 0; i < 250; ++i) {
+        data->m_pData[i] = static_cast<std::uint8_t>(i);
+    }
+    const auto wire = data->Encode();
+    state.m_packets.push_back(std::move(data));
+    Answers({Say({0x06})});
+    EXPECT_EQ(Run(), RESULT_OK);
+    ASSERT_EQ(peer.chunks.size(), 3u);
+    EXPECT_EQ(peer.chunks[0].bytes.size(), 100u);
+    EXPECT_EQ(peer.chunks[1].bytes.size(), 100u);
+    EXPECT_EQ(peer.chunks[2].bytes.size(), 53u);
+    // Each chunk's line time passes before the next goes out.
+    EXPECT_GE(peer.chunks[1].at - peer.chunks[0].at, 52u);
+    EXPECT_THAT(peer.Written(), ElementsAreArray(wire.get(), 253));
+}
+
+TEST_F(EngineTest, ReadReplyLimitGrowsWithTheCount)
+{
+    auto read = std::make_unique<CPacket>(PACKET_READ);
+    read->m_nFolder = 0;
+    read->m_nAddress = 0;
+    read->m_nCount = 1920;
+    state.m_packets.push_back(std::move(read));
+    // ACK, then only part of the 1923-byte reply.
+    Answers({{{{2, {0x06}}, {10, Bytes(1000, 0x11)}}}});
+    EXPECT_EQ(Run(), RESULT_NO_RESPONSE);
+    const std::uint64_t ackAt = SendTimes(0x02).front() + 2;
+    EXPECT_GT(elapsed - ackAt, 3000u);
+    EXPECT_LE(elapsed - ackAt, 3010u);
+}
+
+TEST_F(EngineTest, FailureLeavesTheRestQueuedAndSurplusUnread)
+{
+    Queue(PACKET_ENQ);
+    Queue(PACKET_VERSION);
+    Answers({Say({0x07})});
+    EXPECT_EQ(Run(), RESULT_FLASH_ERROR);
+    ASSERT_EQ(state.m_packets.size(), 1u);
+    EXPECT_EQ(state.m_packets.front()->m_nType, PACKET_VERSION);
+
+    // Only the reply's own five bytes are taken; the surplus waits in the
+    // queue, where it then stands in for the echo of the PC's ACK.
+    state.ClearPacketQueue();
+    Queue(PACKET_VERSION);
+    Bytes withSurplus = kVersion94;
+    withSurplus.insert(withSurplus.end(), {0x55, 0x55});
+    Answers({{{{2, {0x06}}, {3, withSurplus}}}});
+    EXPECT_EQ(Run(), RESULT_READBACK_FAILED);
+    EXPECT_EQ(state.m_nScannerVersion, 0x14);
+}
+
+TEST_F(EngineTest, DeadPortEndsTheRunAfterTheWriteLimit)
+{
+    ports.Faults().writeAcceptLimit = 0;  // every write sends nothing
+    Queue(PACKET_ENQ);
+    EXPECT_EQ(Run(), RESULT_READBACK_FAILED);
+    EXPECT_GT(elapsed, 200u + 5000u);
+    EXPECT_LE(elapsed, 200u + 10500u);
+}
+
+// A line that always has more to say, however fast it is read.
+class Babbler final : public platform::fake::LinePeer {
+public:
+    void FromPc(std::span<const std::uint8_t>, std::uint64_t) override {}
+    std::vector<std::uint8_t> ToPc(std::uint64_t) override { return Bytes(64, 0x06); }
+    std::uint64_t NextEvent(std::uint64_t now) const override { return now + 1; }
+};
+
+TEST(EngineFloodTest, EndlessFloodCannotHoldTheRun)
+{
+    platform::fake::VirtualClock clock;
+    Babbler babbler;
+    platform::fake::FakeCommPorts ports(clock, babbler);
+    platform::ScopedServices services(clock, ports);
+    CUpdaterState state;
+    state.m_packets.push_back(std::make_unique<CPacket>(PACKET_ENQ));
+    CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
+    EXPECT_EQ(RunTransactions(port, state), RESULT_READBACK_FAILED);
+}
+
+class ThrowingClock final : public platform::Clock {
+public:
+    explicit ThrowingClock(platform::Clock& inner) : m_inner(inner) {}
+    std::uint32_t TickCount() override { return m_inner.TickCount(); }
+    void Sleep(std::uint32_t ms) override
+    {
+        if (ms == 200) {
+            throw std::runtime_error("interrupted");
+        }
+        m_inner.Sleep(ms);
+    }
+
+private:
+    platform::Clock& m_inner;
+};
+
+TEST_F(EngineTest, ExceptionWhileSettlingEndsQuietly)
+{
+    Queue(PACKET_ENQ);
+    Queue(PACKET_VERSION);
+    CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
+    ThrowingClock throwing(clock);
+    platform::ScopedServices scoped(throwing, ports);
+    EXPECT_EQ(RunTransactions(port, state), RESULT_OK);
+    EXPECT_TRUE(peer.chunks.empty());
+    EXPECT_EQ(state.m_nScannerVersion, 0);
+    EXPECT_EQ(state.m_packets.size(), 2u);
+}
+
+TEST(TransactionResultTextTest, Texts)
+{
+    EXPECT_EQ(TransactionResultText(RESULT_OK), "");
+    EXPECT_EQ(TransactionResultText(RESULT_READBACK_FAILED),
+              "Failed to read back the sent data (as expected with a functional\ncable!).\nEnsure that the selected "
+              "COM port is correct, a supported cable\nis connected between the port and the scanner, and the "
+              "scanner\nis turned ON.");
+    EXPECT_EQ(TransactionResultText(RESULT_NO_RESPONSE),
+              "No response (or incomplete response) from the scanner.\nEnsure that the selected COM port is correct, "
+              "a supported cable\nis connected between the port and the scanner, and the scanner\nis turned ON.");
+    EXPECT_EQ(TransactionResultText(RESULT_SCANNER_ERROR),
+              "Received an error message from the scanner. Retrying the\noperation may be successful.");
+    EXPECT_EQ(TransactionResultText(RESULT_FLASH_ERROR),
+              "The scanner reports an error while attempting to write a\nfolder's flash memory space. Retrying the "
+              "operation may\nbe successful.");
+}
+
+}  // namespace
