@@ -106,6 +106,9 @@ protected:
 
 TEST_F(PosixCommDeviceTest, SettingsRoundTripAndTheTerminalIsRaw)
 {
+    // Opened first: once the port is held only root could open it.
+    const int observer = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(observer, 0);
     auto device = OpenPort();
     ASSERT_NE(device, nullptr);
     LineSettings initial;
@@ -118,8 +121,6 @@ TEST_F(PosixCommDeviceTest, SettingsRoundTripAndTheTerminalIsRaw)
     ASSERT_TRUE(device->GetState(read));
     EXPECT_EQ(read, ProductSettings());
 
-    const int observer = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(observer, 0) << "root may open a held terminal; tests run as root or own the pty";
     termios t{};
     ASSERT_EQ(tcgetattr(observer, &t), 0);
     EXPECT_EQ(t.c_lflag & (ECHO | ECHONL | ICANON | ISIG | IEXTEN), 0u);
