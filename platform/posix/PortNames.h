@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform::posix {
 
@@ -17,5 +18,15 @@ std::string PortMapFolder();
 // tty devices with a device node in sysfs, then real legacy ports).
 // Empty when there is none.
 std::string DeviceForComNumber(int n);
+
+// The same with the folders given, so the lookup can run on a prepared tree:
+// `portMapFolder` may be empty (no port map), `devRoot` stands for /dev and
+// `sysRoot` for /sys.
+std::string DeviceForComNumber(int n, const std::string& portMapFolder, const std::string& devRoot,
+                               const std::string& sysRoot);
+
+// The serial ports present under `devRoot`, in COM-number order (the first
+// is COM1).
+std::vector<std::string> SerialPortsPresent(const std::string& devRoot, const std::string& sysRoot);
 
 }  // namespace platform::posix

@@ -1,19 +1,34 @@
 #include "PosixCommPorts.h"
-// (being written)
+
+#include "PortNames.h"
+#include "PosixCommDevice.h"
+
+#include <cerrno>
+
 namespace platform::posix {
+
 namespace {
-class NoPorts final : public CommPorts {
+
+class SystemCommPorts final : public CommPorts {
 public:
-    std::unique_ptr<CommDevice> Open(const std::string&, std::uint32_t& error) override
+    std::unique_ptr<CommDevice> Open(const std::string& path, std::uint32_t& error) override
     {
-        error = 2;
-        return nullptr;
+        const std::optional<int> number = ComNumberFromPath(path);
+        const std::string device = number ? DeviceForComNumber(*number) : std::string();
+        if (device.empty()) {
+            error = ENOENT;
+            return nullptr;
+        }
+        return PosixCommDevice::Open(device, error);
     }
 };
+
 }  // namespace
+
 CommPorts& SystemPorts()
 {
-    static NoPorts ports;
+    static SystemCommPorts ports;
     return ports;
 }
+
 }  // namespace platform::posix
