@@ -44,8 +44,8 @@ protected:
             if (bytes.empty() || bytes[0] == 0x06 || m_answers.empty()) {
                 return;
             }
-            if (bytes.size() == 100 && bytes[0] != 0x02) {
-                return;  // a middle chunk of a long request
+            if (bytes.size() == 100) {
+                return;  // a full chunk: more of the request follows
             }
             const Answer a = m_answers.front();
             m_answers.pop_front();
