@@ -75,7 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
         const std::uint64_t start = clock.Now();
-        RunTransactions(port, state);
+        const TransactionResult result = RunTransactions(port, state);
+        if (std::getenv("VRT_FUZZ_VERBOSE") != nullptr) {
+            std::fprintf(stderr, "result %d after %llu ms\n", result, static_cast<unsigned long long>(clock.Now() - start));
+        }
         // Six requests, each allowed three sends of up to 5 s write, 1 s echo
         // and 10 s acknowledgement, plus three replies of at most ~4 s.
         const std::uint64_t bound = 200 + 6 * 3 * (5000 + 1000 + 10000 + 4100 + 2000);

@@ -26,6 +26,29 @@ int main(int argc, char** argv)
         }
     }
     std::mt19937 rng(20261211);
+    // Plausible conversations with one thing wrong, so runs reach the
+    // reply, retry and acknowledgement paths.
+    for (int i = 0; i < 400; ++i) {
+        std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(rng() & 0xFC), static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 0)};
+        for (int step = 0; step < 8; ++step) {
+            const std::uint8_t delay = static_cast<std::uint8_t>((1 + rng() % 7) << 5);
+            switch (rng() % 4) {
+            case 0:
+            case 1:
+                bytes.insert(bytes.end(), {static_cast<std::uint8_t>(delay | 1), 0x06});
+                break;
+            case 2:
+                bytes.insert(bytes.end(), {static_cast<std::uint8_t>(delay | 5), 0x02, 0x01, 0x94, 0x03, 0x98});
+                break;
+            default:
+                bytes.insert(bytes.end(), {static_cast<std::uint8_t>(delay | 1), 0x15});
+                break;
+            }
+        }
+        bytes[2 + rng() % (bytes.size() - 2)] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        ++runs;
+    }
     for (int i = 0; i < 400; ++i) {
         std::vector<std::uint8_t> bytes(rng() % 300);
         for (auto& b : bytes) {
