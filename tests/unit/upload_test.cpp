@@ -1,0 +1,255 @@
+// The UPDATE button end to end in virtual time: sync byte, header, paced
+// stream, progress window, the finish, and every way out.
+#include "support/AppHarness.h"
+#include "ui/CProgressDlg.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace platform;
+using testing::ElementsAre;
+using testing_support::AppHarness;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr const char* kNoSync = "No data from the scanner. Please retry from step 4";
+constexpr const char* kDone = "Operation complete. You may exit this utility by clicking the 'EXIT' button.";
+
+FirmwareImage ImageOfLength(std::uint16_t length)
+{
+    static FirmwareImage image{};
+    image = g_firmwareImage;
+    image.length = length;
+    for (std::uint32_t i = 27038; i < length; ++i) {
+        image.payload[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    return image;
+}
+
+// A test allowed the update; then the scanner, restarted in update mode,
+// announces itself with 'U' `syncAfter` ms into the UPDATE press.
+class UploadTest : public testing::Test {
+protected:
+    UploadTest() { h.clock.SetCostPerTick(1); }  // the sync wait polls without sleeping
+
+    void Press(const FirmwareImage& image, std::function<void()> beforeUpdate = {})
+    {
+        dlg = std::make_unique<CUpdaterDlg>(nullptr, image);
+        h.NormalScanner(0x01, 0x13);
+        h.windows.PresetWindowRect(IDD_MAIN, {100, 100, 700, 600});
+        h.Run(*dlg, [&](testwin::TestDialog& d) {
+            ASSERT_TRUE(d.Click(IDC_TEST));
+            ASSERT_TRUE(d.Record().Control(IDC_UPDATE)->enabled);
+            h.peer.onReceive = {};
+            h.peer.chunks.clear();
+            if (beforeUpdate) {
+                beforeUpdate();
+            }
+            pressedAt = h.clock.Now();
+            ASSERT_TRUE(d.Click(IDC_UPDATE));
+            took = h.clock.Now() - pressedAt;
+        });
+    }
+
+    // What the scanner received after the press, and when, relative to it.
+    Bytes Received() const { return h.peer.Written(); }
+
+    AppHarness h;
+    std::unique_ptr<CUpdaterDlg> dlg;
+    std::uint64_t pressedAt = 0;
+    std::uint64_t took = 0;
+};
+
+TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
+{
+    Press(g_firmwareImage, [&] { h.peer.Send({'U'}, h.clock.Now() + 150); });
+
+    const Bytes got = Received();
+    ASSERT_EQ(got.size(), 6u + 27038u);
+    EXPECT_THAT(Bytes(got.begin(), got.begin() + 6), ElementsAre(0x66, 0x02, 0x34, 0xCF, 0x03, 0x06));
+    EXPECT_TRUE(std::equal(got.begin() + 6, got.end(), g_firmwareImage.payload));
+
+    // One write for the header, then 270 chunks of 100 and one of 38, each
+    // followed by the line time and the 100 ms pause.
+    const auto& chunks = h.peer.chunks;
+    ASSERT_EQ(chunks.size(), 272u);
+    EXPECT_EQ(chunks[0].bytes.size(), 6u);
+    EXPECT_GE(chunks[1].at - chunks[0].at, 200u + 3u);  // header: 3 ms on the line, then 200 ms
+    EXPECT_LE(chunks[1].at - chunks[0].at, 210u);
+    for (std::size_t i = 1; i < 271; ++i) {
+        ASSERT_EQ(chunks[i].bytes.size(), 100u);
+        ASSERT_GE(chunks[i + 1].at - chunks[i].at, 152u);
+        ASSERT_LE(chunks[i + 1].at - chunks[i].at, 160u);
+    }
+    EXPECT_EQ(chunks[271].bytes.size(), 38u);
+
+    const auto progress = h.windows.DialogsFrom(IDD_PROGRESS);
+    ASSERT_EQ(progress.size(), 1u);
+    const auto& bar = *progress[0]->Control(IDC_PROGRESS);
+    EXPECT_EQ(progress[0]->caption, "Updating DSP");
+    EXPECT_EQ(bar.rangeLower, 0);
+    EXPECT_EQ(bar.rangeUpper, 27038);
+    ASSERT_EQ(bar.positions.size(), 271u);
+    EXPECT_EQ(bar.positions.front(), 100);
+    EXPECT_EQ(bar.positions.back(), 27038);
+    EXPECT_TRUE(progress[0]->destroyed);
+    EXPECT_EQ(progress[0]->owner, &h.Main());
+
+    EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
+    EXPECT_EQ(h.Main().Control(IDC_DONE_TEXT)->text, kDone);
+    EXPECT_FALSE(h.Enabled(IDC_TEST));
+    EXPECT_FALSE(h.Enabled(IDC_UPDATE));
+    EXPECT_TRUE(h.Enabled(IDC_PORT_LIST));
+    EXPECT_EQ(h.windows.MessageBoxes().size(), 2u);  // the warning and the test's box only
+    EXPECT_FALSE(h.ports.Record().open);
+    EXPECT_EQ(h.windows.WaitCursorBegins(), 1);
+    EXPECT_FALSE(h.windows.IsWaitCursorOn());
+    EXPECT_GT(took, 100u + 150u + 203u + 271u * 152u);
+}
+
+TEST_F(UploadTest, HeaderCountsWordsAndTheStreamCountsBytes)
+{
+    struct Case {
+        std::uint16_t length;
+        Bytes header;
+        std::size_t positions;
+    };
+    const Case cases[] = {
+        {0, {0x66, 0x02, 0x00, 0x00, 0x03, 0x03}, 0},
+        {27039, {0x66, 0x02, 0x34, 0xCF, 0x03, 0x06}, 271},
+        {65535, {0x66, 0x02, 0x7F, 0xFF, 0x03, 0x81}, 656},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        h.peer.chunks.clear();
+        AppHarness fresh;
+        fresh.clock.SetCostPerTick(1);
+        std::swap(h.peer.onReceive, fresh.peer.onReceive);
+        const FirmwareImage image = ImageOfLength(c.length);
+        CUpdaterDlg local(nullptr, image);
+        fresh.NormalScanner(0x01, 0x13);
+        fresh.Run(local, [&](testwin::TestDialog& d) {
+            d.Click(IDC_TEST);
+            fresh.peer.onReceive = {};
+            fresh.peer.chunks.clear();
+            fresh.peer.Send({'U'}, fresh.clock.Now() + 150);
+            d.Click(IDC_UPDATE);
+        });
+        const Bytes got = fresh.peer.Written();
+        ASSERT_EQ(got.size(), 6u + c.length);
+        EXPECT_EQ(Bytes(got.begin(), got.begin() + 6), c.header);
+        EXPECT_TRUE(std::equal(got.begin() + 6, got.end(), image.payload));
+        const auto& bar = *fresh.windows.DialogsFrom(IDD_PROGRESS)[0]->Control(IDC_PROGRESS);
+        EXPECT_EQ(bar.rangeUpper, c.length);
+        EXPECT_EQ(bar.positions.size(), c.positions);
+        EXPECT_TRUE(fresh.Main().Control(IDC_DONE_TEXT)->visible);
+    }
+}
+
+TEST_F(UploadTest, NoiseBeforeTheSyncByteIsDropped)
+{
+    Press(g_firmwareImage, [&] {
+        h.peer.Send({0x00, 0x13}, h.clock.Now() + 120);
+        h.peer.Send({'U', 0xEE, 0xEE}, h.clock.Now() + 300);
+        // A flood during the stream is drained, 200 bytes after each chunk.
+        h.peer.Send(Bytes(450, 0xAB), h.clock.Now() + 1000);
+    });
+    const Bytes got = Received();
+    ASSERT_EQ(got.size(), 6u + 27038u);
+    EXPECT_EQ(h.peer.chunks[0].at - pressedAt, 300u + 2u);  // the header follows the 'U' at once
+    EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
+}
+
+TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
+{
+    for (const std::uint64_t syncAfter : {std::uint64_t{2150}, UINT64_MAX}) {
+        SCOPED_TRACE(syncAfter);
+        AppHarness fresh;
+        fresh.clock.SetCostPerTick(1);
+        CUpdaterDlg local;
+        fresh.NormalScanner(0x01, 0x13);
+        bool portOpenDuringBox = false;
+        std::uint64_t took = 0;
+        fresh.Run(local, [&](testwin::TestDialog& d) {
+            d.Click(IDC_TEST);
+            fresh.peer.onReceive = {};
+            fresh.peer.chunks.clear();
+            if (syncAfter != UINT64_MAX) {
+                fresh.peer.Send({'U'}, fresh.clock.Now() + syncAfter);
+            }
+            fresh.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
+                portOpenDuringBox = fresh.ports.Record().open;
+            });
+            const auto start = fresh.clock.Now();
+            d.Click(IDC_UPDATE);
+            took = fresh.clock.Now() - start;
+        });
+        ASSERT_EQ(fresh.windows.MessageBoxes().size(), 3u);
+        EXPECT_EQ(fresh.windows.MessageBoxes()[2].text, kNoSync);
+        EXPECT_EQ(fresh.windows.MessageBoxes()[2].style, MB_ICONWARNING);
+        EXPECT_TRUE(portOpenDuringBox);  // closed only once the box is dismissed
+        EXPECT_FALSE(fresh.ports.Record().open);
+        EXPECT_TRUE(fresh.peer.chunks.empty());
+        EXPECT_GE(took, 2100u);
+        EXPECT_LE(took, 2110u);
+        EXPECT_TRUE(fresh.Enabled(IDC_UPDATE));
+        EXPECT_FALSE(fresh.Enabled(IDC_TEST));
+        EXPECT_TRUE(fresh.windows.DialogsFrom(IDD_PROGRESS).empty());
+        EXPECT_FALSE(fresh.windows.IsWaitCursorOn());
+    }
+}
+
+TEST_F(UploadTest, HeldPortFailsAtOnce)
+{
+    Press(g_firmwareImage, [&] { h.ports.SetHeld(true); });
+    ASSERT_EQ(h.windows.MessageBoxes().size(), 3u);
+    EXPECT_EQ(h.windows.MessageBoxes()[2].text,
+              "Unable to open the port COM1. Make sure that it's actually\nexists and is not being used by any other "
+              "program (e.g. a\nPDA program like Palm's HotSync).");
+    EXPECT_EQ(h.windows.MessageBoxes()[2].style, MB_ICONWARNING);
+    EXPECT_LE(took, 2u);  // no pause and no wait (reading the clock costs 1 ms here)
+    EXPECT_TRUE(h.Enabled(IDC_UPDATE));
+    EXPECT_EQ(h.windows.WaitCursorBegins(), 1);
+    EXPECT_FALSE(h.windows.IsWaitCursorOn());
+}
+
+TEST_F(UploadTest, LineGoneMidwayEndsWithOurWarningNotCompletion)
+{
+    bool cursorOnDuringBox = false;
+    bool progressGoneDuringBox = false;
+    Press(g_firmwareImage, [&] {
+        h.peer.Send({'U'}, h.clock.Now() + 150);
+        h.peer.hangUpAt = h.clock.Now() + 10000;  // about 60 chunks in
+        h.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
+            cursorOnDuringBox = h.windows.IsWaitCursorOn();
+            progressGoneDuringBox = h.windows.DialogsFrom(IDD_PROGRESS)[0]->destroyed;
+        });
+    });
+    ASSERT_EQ(h.windows.MessageBoxes().size(), 3u);
+    EXPECT_EQ(h.windows.MessageBoxes()[2].text,
+              "The update did not complete: the scanner stopped taking data part way.\n\n"
+              "Check the cable and the port, then retry from step 4.");
+    EXPECT_EQ(h.windows.MessageBoxes()[2].style, MB_ICONWARNING);
+    EXPECT_TRUE(cursorOnDuringBox);
+    EXPECT_TRUE(progressGoneDuringBox);
+    EXPECT_FALSE(h.ports.Record().open);
+    EXPECT_FALSE(h.Main().Control(IDC_DONE_TEXT)->visible);
+    EXPECT_TRUE(h.Enabled(IDC_UPDATE));
+    EXPECT_FALSE(h.windows.IsWaitCursorOn());
+    EXPECT_LT(h.peer.Written().size(), 6u + 27038u);
+    EXPECT_GT(took, 10000u + 5000u);
+    EXPECT_LT(took, 10000u + 5000u + 400u);
+}
+
+TEST(ProgressWindowTest, CentredWithTruncatingHalves)
+{
+    const Rect own{0, 0, 280, 60};
+    EXPECT_EQ(CProgressDlg::Centred({100, 100, 700, 600}, own), (Rect{260, 320, 540, 380}));
+    EXPECT_EQ(CProgressDlg::Centred({101, 101, 700, 600}, own), (Rect{260, 320, 540, 380}));
+    EXPECT_EQ(CProgressDlg::Centred({-700, -600, -100, -99}, {0, 0, 281, 61}), (Rect{-540, -379, -259, -318}));
+}
+
+}  // namespace
