@@ -1,7 +1,7 @@
 // The scanner model served on a real pseudo-terminal, in-process, in real time.
 
-#include "../support/PtyPc.h"
-#include "../support/SimLine.h"
+#include "support/PtyPc.h"
+#include "support/SimLine.h"
 
 #include "sim/PtyServer.h"
 

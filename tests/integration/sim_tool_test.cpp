@@ -1,7 +1,7 @@
 // The vrt58-sim executable, run as a user would, against a temporary port map.
 
-#include "../support/PtyPc.h"
-#include "../support/SimLine.h"
+#include "support/PtyPc.h"
+#include "support/SimLine.h"
 
 #include <gtest/gtest.h>
 

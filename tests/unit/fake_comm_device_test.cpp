@@ -1,6 +1,6 @@
 // The in-memory line: every branch a transfer can take, in virtual time.
 
-#include "../support/SimLine.h"
+#include "support/SimLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The scanner model as the PC sees it through the fake line, in virtual time.
 
-#include "../support/SimLine.h"
+#include "support/SimLine.h"
 
 #include "protocol/Protocol.h"
 #include "sim/Sha256.h"
