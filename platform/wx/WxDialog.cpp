@@ -654,9 +654,15 @@ void WxDialog::OnButton(wxCommandEvent& event)
     }
 }
 
+bool WxDialog::TakesInput() const
+{
+    // Not while a modal child runs or the progress window repaints.
+    return m_handler != nullptr && !m_ended && Native() != nullptr && Native()->IsEnabled();
+}
+
 void WxDialog::OnCharHook(wxKeyEvent& event)
 {
-    if (m_handler == nullptr || m_ended) {
+    if (!TakesInput()) {
         event.Skip();
         return;
     }
@@ -720,7 +726,7 @@ void WxDialog::OnClose(wxCloseEvent& event)
 
 void WxDialog::OnContextMenu(wxContextMenuEvent& event)
 {
-    if (m_handler == nullptr || !m_hasSystemMenu || m_ended) {
+    if (!TakesInput() || !m_hasSystemMenu) {
         return;
     }
     ShowSystemMenu(event.GetPosition());

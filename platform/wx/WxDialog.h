@@ -122,6 +122,7 @@ private:
     void HandlerReturned();
     void ShowSystemMenu(const wxPoint& where);
     WxControl* DefaultButton();
+    bool TakesInput() const;
 
     void OnButton(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
