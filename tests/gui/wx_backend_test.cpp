@@ -79,8 +79,10 @@ class WxBackendTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_display = std::make_unique<XvfbDisplay>();
-        mkdir(SHOTS.c_str(), 0755);
+        if (access(DEMO.c_str(), X_OK) == 0) {
+            s_display = std::make_unique<XvfbDisplay>();
+            mkdir(SHOTS.c_str(), 0755);
+        }
     }
 
     static void TearDownTestSuite() { s_display.reset(); }
@@ -179,6 +181,10 @@ TEST_F(WxBackendTest, ContextMenuStandsInForTheSystemMenu)
     EXPECT_TRUE(Screenshot("root", SHOTS + "/wx-context-menu.png"));
     ASSERT_TRUE(PressKeysGrabbed({"a"}));
     EXPECT_TRUE(demo->WaitForLine("syscommand 16", END_MS));
+    // Alt+Space, the system menu's own key where there is one.
+    ASSERT_TRUE(PressKeys(window, {"alt+space"}));
+    ASSERT_TRUE(WaitForMenu());
+    ASSERT_TRUE(PressKeysGrabbed({"a"}));
 
     // With the mouse, on the dialog's background: its Close item.
     const Point dialog = CentreOf(demo->Lines(), 0);
@@ -188,7 +194,8 @@ TEST_F(WxBackendTest, ContextMenuStandsInForTheSystemMenu)
     ASSERT_TRUE(PressKeysGrabbed({"c"}));
     EXPECT_EQ(demo->Finish(END_MS), 0);
     EXPECT_EQ(Events(demo->Lines()),
-              (Lines{"ready", "syscommand 16", "syscommand 61536", "command 2", "result 2"}));
+              (Lines{"ready", "syscommand 16", "syscommand 16", "syscommand 61536", "command 2",
+                     "result 2"}));
 }
 
 TEST_F(WxBackendTest, MessageBoxesAnswerWithTheirButtons)
