@@ -541,10 +541,15 @@ void WxDialog::ProcessPostedClose()
     // A handler of this dialog still runs (a message box's loop, a yield of
     // the progress window): closing under it would pull the dialog away
     // from the code using it. The close waits until the handler returns.
-    if (!m_closePosted || m_handlerDepth > 0) {
+    if (!m_closePosted) {
+        return;
+    }
+    if (m_handlerDepth > 0) {
+        m_closeDeferred = true;
         return;
     }
     m_closePosted = false;
+    m_closeDeferred = false;
     if (!m_ended) {
         Command(IDCANCEL);
     }
@@ -553,7 +558,8 @@ void WxDialog::ProcessPostedClose()
 void WxDialog::HandlerReturned()
 {
     --m_handlerDepth;
-    if (m_handlerDepth == 0 && m_closePosted && Native() != nullptr) {
+    if (m_handlerDepth == 0 && m_closeDeferred && Native() != nullptr) {
+        m_closeDeferred = false;
         Native()->CallAfter([this] { ProcessPostedClose(); });
     }
 }

@@ -140,6 +140,7 @@ private:
     bool m_ended = false;
     int m_result = IDCANCEL;
     bool m_closePosted = false;
+    bool m_closeDeferred = false;  // it came while a handler ran
     int m_handlerDepth = 0;  // handler calls running (a close waits for them)
 };
 

@@ -233,14 +233,28 @@ TEST_F(WxBackendTest, MessageBoxesAnswerWithTheirButtons)
     }
 }
 
-TEST_F(WxBackendTest, RefusedWarningClosesTheDialogThroughAPostedClose)
+TEST_F(WxBackendTest, PostedCloseWaitsForTheHandlerThatPostedIt)
 {
-    auto demo = StartDemo({"main", "warn"});
-    const std::string box = FindWindow(BOX_TITLE);
-    ASSERT_FALSE(box.empty());
-    ASSERT_TRUE(PressKeys(box, {"Return"}));
-    EXPECT_EQ(demo->Finish(END_MS), 0);
-    EXPECT_EQ(Events(demo->Lines()), (Lines{"box 7", "ready", "command 2", "result 2"}));
+    struct Case {
+        const char* option;
+        Lines events;
+    };
+    const Case cases[] = {
+        // The program's refused warning.
+        {"warn", {"box 7", "ready", "command 2", "result 2"}},
+        // Posted before a box: the box's own loop must not close the dialog
+        // under the handler still waiting for the answer.
+        {"postfirst", {"box 1", "ready", "command 2", "result 2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        auto demo = StartDemo({"main", c.option});
+        const std::string box = FindWindow(BOX_TITLE);
+        ASSERT_FALSE(box.empty());
+        ASSERT_TRUE(PressKeys(box, {"Return"}));
+        EXPECT_EQ(demo->Finish(END_MS), 0);
+        EXPECT_EQ(Events(demo->Lines()), c.events);
+    }
 }
 
 TEST_F(WxBackendTest, AboutBoxShowsTheIconAndEndsOnEnter)

@@ -4,8 +4,11 @@
 //   pos N | progress done | result N
 //
 //   wx-backend-demo main [warn] [box=KIND] [progress]
+//   wx-backend-demo main postfirst
 //       the main dialog, filled in as the program does; `warn` asks the
-//       Yes/No warning first (refused: the dialog closes); TEST shows a box
+//       Yes/No warning first (refused: the dialog closes); `postfirst`
+//       posts a close, then shows an OK box while the close waits; TEST
+//       shows a box
 //       of KIND owned by the dialog, or runs a progress window through a
 //       busy loop
 //   wx-backend-demo about
@@ -75,6 +78,7 @@ void PrintRect(int id, const Rect& rect)
 class MainHandler final : public DialogHandler {
 public:
     bool warn = false;
+    bool postFirst = false;
     const BoxKind* testBox = nullptr;
     bool progress = false;
 
@@ -101,6 +105,12 @@ public:
             if (answer != IDYES) {
                 dialog.PostClose();
             }
+        }
+        if (postFirst) {
+            dialog.PostClose();
+            std::printf("box %d\n", CurrentWindowSystem().ShowMessageBox(
+                                        &dialog, "Closing once this box is answered.", CAPTION,
+                                        MB_OK | MB_ICONINFORMATION));
         }
         PrintRect(0, dialog.GetWindowRect());
         for (const int id : {IDOK, IDC_PORT_LIST, IDC_TEST}) {
@@ -169,7 +179,8 @@ public:
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: wx-backend-demo main [warn] [box=KIND] [progress] | about | "
+    std::fprintf(stderr, "usage: wx-backend-demo main [warn] [postfirst] [box=KIND] [progress] | "
+                         "about | "
                          "box KIND\n");
     return 2;
 }
@@ -195,6 +206,8 @@ int main(int argc, char** argv)
             const std::string_view option = argv[i];
             if (option == "warn") {
                 handler.warn = true;
+            } else if (option == "postfirst") {
+                handler.postFirst = true;
             } else if (option == "progress") {
                 handler.progress = true;
             } else if (option.starts_with("box=") && FindBox(option.substr(4)) != nullptr) {
