@@ -3,7 +3,10 @@
 #include "WxDialog.h"
 #include "WxMessageBox.h"
 
-#include <wx/wx.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/utils.h>
 
 #include <cstdio>
 
