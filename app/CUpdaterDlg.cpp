@@ -77,9 +77,20 @@ std::unique_ptr<CSerial> OpenPort(int comNumber)
 class WaitCursor {
 public:
     WaitCursor() { platform::CurrentWindowSystem().BeginWaitCursor(); }
-    ~WaitCursor() { platform::CurrentWindowSystem().EndWaitCursor(); }
+    ~WaitCursor() { End(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void End()
+    {
+        if (m_on) {
+            m_on = false;
+            platform::CurrentWindowSystem().EndWaitCursor();
+        }
+    }
+
+private:
+    bool m_on = true;
 };
 
 }  // namespace
@@ -249,7 +260,7 @@ void CUpdaterDlg::OnTest()
 
 void CUpdaterDlg::OnUpdate()
 {
-    const WaitCursor wait;
+    WaitCursor wait;
     platform::Clock& clock = platform::CurrentClock();
 
     std::unique_ptr<CSerial> port = OpenPort(m_nPort + 1);
@@ -296,6 +307,7 @@ void CUpdaterDlg::OnUpdate()
         dead.Wrote(w, began);
         if (dead.GaveUp(clock.TickCount())) {
             port.reset();
+            wait.End();
             MessageBox(UPDATE_INCOMPLETE, MB_ICONWARNING);
             return;
         }
@@ -306,7 +318,7 @@ void CUpdaterDlg::OnUpdate()
     auto progress = std::make_unique<CProgressDlg>(m_pWnd);
     progress->m_progress.SetRange(0, length);
     progress->SetWindowText("Updating DSP");
-    std::vector<std::uint8_t> scratch(DRAIN);
+    auto scratch = std::make_unique<std::uint8_t[]>(DRAIN);
 
     std::int32_t total = 0;
     remaining = length;
@@ -317,9 +329,10 @@ void CUpdaterDlg::OnUpdate()
         clock.Sleep(100);
         dead.Wrote(w, began);
         if (dead.GaveUp(clock.TickCount())) {
-            scratch.clear();
+            scratch.reset();
             progress.reset();
             port.reset();
+            wait.End();
             MessageBox(UPDATE_INCOMPLETE, MB_ICONWARNING);
             return;
         }
@@ -328,11 +341,11 @@ void CUpdaterDlg::OnUpdate()
         remaining -= w;
         const std::int32_t k = port->BytesWaiting();
         if (k != 0) {
-            port->Read(scratch.data(), std::min(k, DRAIN), 100);
+            port->Read(scratch.get(), std::min(k, DRAIN), 100);
         }
     }
 
-    scratch.clear();
+    scratch.reset();
     Item(IDC_DONE_TEXT)->Show(true);
     Item(IDC_TEST)->Enable(false);
     Item(IDC_UPDATE)->Enable(false);
