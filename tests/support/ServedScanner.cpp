@@ -23,7 +23,7 @@ ServedScanner::ServedScanner(sim::ScannerConfig config, int comNumber)
     ::setenv("XDG_CONFIG_HOME", m_home.Path().c_str(), 1);
 
     m_model.OnEvent([this](std::uint64_t now, const std::string& text) {
-        m_log.push_back(std::to_string(now) + " ms: " + text);
+        m_log.push_back({now, text});
     });
     sim::PtyServer::Options options;
     options.port = comNumber;
@@ -104,13 +104,28 @@ std::string ServedScanner::Log()
 {
     return With([this](sim::ScannerModel& model) {
         std::string text;
-        for (const std::string& line : m_log) {
-            text += "  " + line + "\n";
+        for (const Event& event : m_log) {
+            text += "  " + std::to_string(event.ms) + " ms: " + event.text + "\n";
         }
         for (const std::string& line : model.Summary()) {
             text += "  " + line + "\n";
         }
         return text;
+    });
+}
+
+std::vector<ServedScanner::SteadyClock::time_point> ServedScanner::EventTimes(const std::string& prefix)
+{
+    // The model counts milliseconds from the server's start.
+    const auto origin = SteadyClock::now() - std::chrono::milliseconds(m_server.NowMs());
+    return With([&](sim::ScannerModel&) {
+        std::vector<SteadyClock::time_point> times;
+        for (const Event& event : m_log) {
+            if (event.text.starts_with(prefix)) {
+                times.push_back(origin + std::chrono::milliseconds(event.ms));
+            }
+        }
+        return times;
     });
 }
 

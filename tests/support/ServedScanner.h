@@ -60,6 +60,8 @@ public:
     // What the scanner saw and did, one line each with its model time, for
     // the message of a failing test.
     std::string Log();
+    // The moments of the events whose text starts with `prefix`, oldest first.
+    std::vector<SteadyClock::time_point> EventTimes(const std::string& prefix);
 
 private:
     void Stop();
@@ -72,7 +74,11 @@ private:
     std::string m_linkPath;
     std::string m_error;
     bool m_started = false;
-    std::vector<std::string> m_log;  // written under the server's model lock
+    struct Event {
+        std::uint64_t ms;  // model time
+        std::string text;
+    };
+    std::vector<Event> m_log;  // written under the server's model lock
     std::mutex m_mutex;
     std::optional<SteadyClock::time_point> m_hungUpAt;
     std::thread m_thread;
