@@ -53,7 +53,8 @@ int main(int argc, char** argv)
             app.windows.QueueAnswer(platform::IDNO);
             const auto start = std::chrono::steady_clock::now();
             d.Click(IDC_TEST);
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            const auto took = std::chrono::steady_clock::now() - start;
+            const double ms = std::chrono::duration<double, std::milli>(took).count();
             const auto& all = app.windows.MessageBoxes();
             if (all.size() != boxes + 1 || (all.back().style & platform::MB_ICONQUESTION) == 0) {
                 std::fprintf(stderr, "press %d: the test did not reach the scanner's version:\n%s\n", i + 1,

@@ -64,7 +64,7 @@ TEST(ConnectionTestOnPty, AsksTheScannerItsVersionInRealTime)
                 app.windows.QueueAnswer(c.answer);
             }
             app.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
-                closedAtBox = scanner.DescriptorsOpenHere() == 0 && scanner.CanOpenExclusively();
+                closedAtBox = scanner.HeldHere() == 0 && scanner.CanOpenExclusively();
             });
             const testing_support::Watchdog watchdog(10s, std::string("TEST against ") + c.name);
             const auto start = SteadyClock::now();

@@ -50,7 +50,7 @@ protected:
             ASSERT_TRUE(scanner->WaitUntil([](sim::ScannerModel& m) { return m.InUpdateMode(); }, 5000))
                 << "the scanner never saw the port close after the test";
             app.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
-                closedAtBox = scanner->DescriptorsOpenHere() == 0;
+                closedAtBox = scanner->HeldHere() == 0;
                 const auto progress = app.windows.DialogsFrom(IDD_PROGRESS);
                 progressGoneAtBox = std::ranges::all_of(progress, [](auto* p) { return p->destroyed; });
             });
@@ -114,7 +114,7 @@ TEST_F(UploadOnPty, TheWholeImageArrivesPacedByTheLine)
     EXPECT_EQ(app.windows.MessageBoxes().size(), 2u);  // the warning and the test's box only
     EXPECT_EQ(app.windows.WaitCursorBegins(), 1);
     EXPECT_FALSE(app.windows.IsWaitCursorOn());
-    EXPECT_EQ(scanner->DescriptorsOpenHere(), 0);
+    EXPECT_EQ(scanner->HeldHere(), 0);
 
     // Never faster than the line and the pauses allow (the pacing counts
     // whole milliseconds), and not much slower either.

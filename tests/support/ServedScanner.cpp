@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace testing_support {
@@ -78,7 +79,7 @@ std::optional<ServedScanner::SteadyClock::time_point> ServedScanner::HungUpAt()
     return m_hungUpAt;
 }
 
-int ServedScanner::DescriptorsOpenHere() const
+int ServedScanner::HeldHere() const
 {
     const std::string& slave = SlavePath();
     int count = 0;
@@ -87,8 +88,16 @@ int ServedScanner::DescriptorsOpenHere() const
         std::error_code linkError;
         const std::string target = fs::read_symlink(it->path(), linkError).string();
         // A line whose device went away reads "<path> (deleted)".
-        if (!linkError && (target == slave || target.starts_with(slave + " "))) {
-            ++count;
+        if (linkError || (target != slave && !target.starts_with(slave + " "))) {
+            continue;
+        }
+        // The locks a descriptor holds are listed with it.
+        std::ifstream info("/proc/self/fdinfo/" + it->path().filename().string());
+        for (std::string line; std::getline(info, line);) {
+            if (line.starts_with("lock:") && line.find("FLOCK") != std::string::npos) {
+                ++count;
+                break;
+            }
         }
     }
     return count;

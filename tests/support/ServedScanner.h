@@ -51,8 +51,11 @@ public:
     // closed under the PC); nothing while it serves.
     std::optional<SteadyClock::time_point> HungUpAt();
 
-    // How many descriptors of this process are open on the scanner's line.
-    int DescriptorsOpenHere() const;
+    // How many descriptors of this process hold the scanner's line for
+    // exclusive use, as the product's open does (with an flock). The
+    // model's server opens the line too, briefly and without a lock, to
+    // flush it when the PC lets go: that one is not counted.
+    int HeldHere() const;
     // Whether the line can be opened for exclusive use right now, the way
     // the product opens it; it is closed again at once.
     bool CanOpenExclusively() const;
