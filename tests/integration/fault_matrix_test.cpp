@@ -34,6 +34,8 @@ constexpr int kCom = 58;
 constexpr std::uint16_t kImageLength = 1000;
 // What a loaded machine (or a sanitizer build) may add to a bound.
 constexpr int kSlackMs = 1500;
+// A failure "at once" comes well before the shortest time-out (1000 ms).
+constexpr int kAtOnceMs = 600;
 // Waits counted in whole ticks of the millisecond counter may end this much
 // early in real time.
 constexpr int kTickMs = 1;
@@ -176,7 +178,7 @@ const Row kRows[] = {
      },
      .text = kScannerError + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = [](const sim::ScannerModel& m) {
          EXPECT_EQ(AnswersTo(m.Record(), sim::RequestKind::Version), Answers(3, std::uint8_t{0x15}));
      }},
@@ -187,7 +189,7 @@ const Row kRows[] = {
      },
      .text = kFlashError + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = [](const sim::ScannerModel& m) {
          EXPECT_EQ(AnswersTo(m.Record(), sim::RequestKind::Enq), Answers{std::uint8_t{0x07}});
          EXPECT_EQ(m.Record().requests.size(), 1u);
@@ -199,7 +201,7 @@ const Row kRows[] = {
      },
      .text = kScannerError + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = [](const sim::ScannerModel& m) {
          EXPECT_EQ(AnswersTo(m.Record(), sim::RequestKind::Enq), Answers{std::uint8_t{0x00}});
          EXPECT_EQ(m.Record().requests.size(), 1u);
@@ -209,7 +211,7 @@ const Row kRows[] = {
      .fault = [](sim::ScannerConfig& c) { c.faults.badChecksum = 3; },
      .text = kNoResponse + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = [](const sim::ScannerModel& m) {
          EXPECT_EQ(m.Record().pcAnswers, (std::vector<std::uint8_t>{0x15, 0x15, 0x06}));
      }},
@@ -247,13 +249,13 @@ const Row kRows[] = {
      .fault = [](sim::ScannerConfig& c) { c.faults.noEcho = true; },
      .text = kReadBack + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = OneByteReached},
     {.name = "WrongEcho",
      .fault = [](sim::ScannerConfig& c) { c.faults.wrongEcho = true; },
      .text = kReadBack + kRetry,
      .minMs = 300,
-     .maxMs = 300 + kSlackMs,
+     .maxMs = 300 + kAtOnceMs,
      .check = OneByteReached},
     // The 'V' went out before the line went; its echo never comes.
     {.name = "HangUpMidTest",
