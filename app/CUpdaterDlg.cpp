@@ -356,10 +356,5 @@ void CUpdaterDlg::OnUpdate()
 
 void CUpdaterDlg::OnShowMessages()
 {
-    std::string text;
-    for (const char* const* entry = g_scrambledMessages; *entry != nullptr; ++entry) {
-        text += Unscramble(*entry);
-        text += "\n\n";
-    }
-    MessageBox(text, MB_ICONINFORMATION);
+    MessageBox(JoinedMessages(g_scrambledMessages), MB_ICONINFORMATION);
 }

@@ -45,3 +45,13 @@ std::string Unscramble(const char* scrambled)
     }
     return text;
 }
+
+std::string JoinedMessages(const char* const* table)
+{
+    std::string text;
+    for (const char* const* entry = table; *entry != nullptr; ++entry) {
+        text += Unscramble(*entry);
+        text += "\n\n";
+    }
+    return text;
+}

@@ -160,6 +160,9 @@ TEST(HiddenMessagesTest, StoredScrambled)
     }
     EXPECT_THAT(lengths, testing::ElementsAre(20u, 76u, 43u, 18u));
 
+    const char* const empty[] = {nullptr};
+    EXPECT_EQ(JoinedMessages(empty), "");  // an empty table: an empty box
+
     const char abc[] = {0x0B, 0x13, 0x1B, 0x00, 0x0B};
     EXPECT_EQ(Unscramble(abc), "abc");
     EXPECT_EQ(Unscramble(""), "");
