@@ -109,12 +109,12 @@ struct Arguments {
 };
 
 // Applies one --fault; false when the name or its value is not understood.
-bool ApplyFault(const std::string& spec, sim::ScannerConfig& config)
+bool ApplyFault(const std::string& faultText, sim::ScannerConfig& config)
 {
-    const auto eq = spec.find('=');
-    const std::string name = spec.substr(0, eq);
+    const auto eq = faultText.find('=');
+    const std::string name = faultText.substr(0, eq);
     const std::optional<std::string> value =
-        eq == std::string::npos ? std::nullopt : std::optional<std::string>(spec.substr(eq + 1));
+        eq == std::string::npos ? std::nullopt : std::optional<std::string>(faultText.substr(eq + 1));
     sim::ScannerFaults& f = config.faults;
     const auto count = [&](int& field, int fallback) {
         if (!value) {
@@ -251,9 +251,9 @@ std::optional<int> Parse(int argc, char** argv, Arguments& args)
             if (!n) return Usage("--piece-gap needs milliseconds");
             args.config.faults.pieceGapMs = static_cast<std::uint32_t>(*n);
         } else if (option == "--fault") {
-            const auto spec = needValue();
-            if (!spec || !ApplyFault(*spec, args.config)) {
-                return Usage("unknown fault or value: " + spec.value_or(""));
+            const auto faultText = needValue();
+            if (!faultText || !ApplyFault(*faultText, args.config)) {
+                return Usage("unknown fault or value: " + faultText.value_or(""));
             }
         } else {
             return Usage("unknown option " + option);
