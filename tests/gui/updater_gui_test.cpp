@@ -1,6 +1,7 @@
 // The real program under Xvfb, driven like a user with xdotool, against the
 // scanner simulator on a pseudo-terminal linked as COM1 in a port map folder
 // of the test's own. Screenshots land in build/gui-shots/ for a human look.
+#include "support/PtyPc.h"
 #include "support/XSession.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -86,18 +85,15 @@ protected:
             GTEST_SKIP() << "no " << APP << " (configured without VRT_GUI)";
         }
         ASSERT_TRUE(s_display->Ok()) << s_display->Error();
-        char dir[] = "/tmp/vrt58-gui-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_config = dir;
-        setenv("XDG_CONFIG_HOME", dir, 1);
+        m_config = std::make_unique<test::ScopedConfigHome>();
+        ASSERT_FALSE(m_config->Path().empty());
     }
 
     void TearDown() override
     {
         app.reset();
         sim.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_config, ignored);
+        m_config.reset();
     }
 
     void StartSim(const Lines& extra)
@@ -106,7 +102,7 @@ protected:
         argv.insert(argv.end(), extra.begin(), extra.end());
         sim = std::make_unique<ChildProgram>(argv);
         ASSERT_TRUE(sim->Started());
-        for (int i = 0; i < 50 && access((m_config + "/vrt58-dsp-updater/ports/com1").c_str(), F_OK) != 0; ++i) {
+        for (int i = 0; i < 50 && access((m_config->PortMapFolder() + "/com1").c_str(), F_OK) != 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
@@ -128,7 +124,7 @@ protected:
     static std::unique_ptr<XvfbDisplay> s_display;
     std::unique_ptr<ChildProgram> sim;
     std::unique_ptr<ChildProgram> app;
-    std::string m_config;
+    std::unique_ptr<test::ScopedConfigHome> m_config;
 };
 
 std::unique_ptr<XvfbDisplay> UpdaterGuiTest::s_display;

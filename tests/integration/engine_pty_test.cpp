@@ -25,8 +25,6 @@ class EnginePty : public testing::Test {
 protected:
     void Serve(sim::ScannerConfig config)
     {
-        // The product finds COM<n> through the port map of this user.
-        ::setenv("XDG_CONFIG_HOME", m_home.Path().c_str(), 1);
         m_model = std::make_unique<sim::ScannerModel>(std::move(config));
         m_server = std::make_unique<sim::PtyServer>(*m_model);
         sim::PtyServer::Options options;
@@ -65,7 +63,7 @@ protected:
         m_state.m_packets.push_back(std::make_unique<CPacket>(PACKET_VERSION));
     }
 
-    test::TempFolder m_home;
+    test::ScopedConfigHome m_home;  // the product finds COM<n> through this port map
     std::unique_ptr<sim::ScannerModel> m_model;
     std::unique_ptr<sim::PtyServer> m_server;
     std::thread m_thread;

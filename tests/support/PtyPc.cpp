@@ -98,6 +98,23 @@ TempFolder::~TempFolder()
     }
 }
 
+ScopedConfigHome::ScopedConfigHome()
+{
+    if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
+        m_previous = previous;
+    }
+    ::setenv("XDG_CONFIG_HOME", m_folder.Path().c_str(), 1);
+}
+
+ScopedConfigHome::~ScopedConfigHome()
+{
+    if (m_previous) {
+        ::setenv("XDG_CONFIG_HOME", m_previous->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
 bool WaitFor(const std::function<bool()>& done, int ms)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

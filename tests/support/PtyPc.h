@@ -47,6 +47,25 @@ private:
     std::string m_path;
 };
 
+// A fresh temporary folder made the user's configuration folder
+// (XDG_CONFIG_HOME) for the object's lifetime, so the port map the product
+// reads is the test's own. The previous value comes back afterwards.
+class ScopedConfigHome {
+public:
+    ScopedConfigHome();
+    ~ScopedConfigHome();
+    ScopedConfigHome(const ScopedConfigHome&) = delete;
+    ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
+    // Empty when no folder could be made.
+    const std::string& Path() const { return m_folder.Path(); }
+    // The port map folder inside it (not created).
+    std::string PortMapFolder() const { return Path() + "/vrt58-dsp-updater/ports"; }
+
+private:
+    TempFolder m_folder;
+    std::optional<std::string> m_previous;
+};
+
 // Polls `done` every few milliseconds for at most `ms`.
 bool WaitFor(const std::function<bool()>& done, int ms);
 

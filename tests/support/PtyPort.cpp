@@ -39,30 +39,17 @@ PtyPort::PtyPort(int comNumber) : m_comNumber(comNumber)
     }
     m_slavePath = name;
 
-    std::string pattern = (fs::temp_directory_path() / "vrt58-pty-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    if (m_configHome.Path().empty()) {
+        CloseMaster();
         throw std::runtime_error("no temporary folder");
     }
-    m_configHome = pattern;
-    m_portMap = m_configHome + "/vrt58-dsp-updater/ports";
+    m_portMap = m_configHome.PortMapFolder();
     fs::create_directories(m_portMap);
     fs::create_symlink(m_slavePath, m_portMap + "/com" + std::to_string(comNumber));
-
-    if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
-        m_previousConfigHome = previous;
-    }
-    setenv("XDG_CONFIG_HOME", m_configHome.c_str(), 1);
 }
 
 PtyPort::~PtyPort()
 {
-    if (m_previousConfigHome) {
-        setenv("XDG_CONFIG_HOME", m_previousConfigHome->c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
-    std::error_code ignored;
-    fs::remove_all(m_configHome, ignored);
     CloseMaster();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PtyPc.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -44,9 +46,8 @@ private:
     int m_comNumber;
     std::atomic<int> m_master{-1};
     std::string m_slavePath;
-    std::string m_configHome;
+    test::ScopedConfigHome m_configHome;
     std::string m_portMap;
-    std::optional<std::string> m_previousConfigHome;
 };
 
 // Runs `serve` on a thread against the master with every chunk the master

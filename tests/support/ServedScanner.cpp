@@ -18,17 +18,12 @@ ServedScanner::ServedScanner(sim::ScannerConfig config, int comNumber)
         m_error = "no temporary folder";
         return;
     }
-    if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
-        m_previousHome = previous;
-    }
-    ::setenv("XDG_CONFIG_HOME", m_home.Path().c_str(), 1);
-
     m_model.OnEvent([this](std::uint64_t now, const std::string& text) {
         m_log.push_back({now, text});
     });
     sim::PtyServer::Options options;
     options.port = comNumber;
-    options.folder = m_home.Path() + "/vrt58-dsp-updater/ports";
+    options.folder = m_home.PortMapFolder();
     if (!m_server.Start(options, m_error)) {
         return;
     }
@@ -47,11 +42,6 @@ ServedScanner::ServedScanner(sim::ScannerConfig config, int comNumber)
 ServedScanner::~ServedScanner()
 {
     Stop();
-    if (m_previousHome) {
-        ::setenv("XDG_CONFIG_HOME", m_previousHome->c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 void ServedScanner::Stop()

@@ -70,8 +70,7 @@ private:
     void Stop();
 
     int m_comNumber;
-    test::TempFolder m_home;
-    std::optional<std::string> m_previousHome;
+    test::ScopedConfigHome m_home;
     sim::ScannerModel m_model;
     sim::PtyServer m_server{m_model};
     std::string m_linkPath;
