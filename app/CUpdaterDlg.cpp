@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 using platform::IDYES;
 using platform::MB_DEFBUTTON2;
@@ -296,44 +295,48 @@ void CUpdaterDlg::OnUpdate()
 
     // Writes that keep sending nothing mean the line is gone: give up
     // rather than retry for ever (and never call that a completed update).
+    // Each chunk is written, then the pause follows; -1 means given up.
     DeadWriteGuard dead(WRITE_LIMIT_MS);
+    auto sendChunk = [&](const std::uint8_t* from, std::int32_t n, std::uint32_t pauseMs) {
+        const std::uint32_t began = clock.TickCount();
+        const std::int32_t w = port->Write(from, n, WRITE_LIMIT_MS);
+        clock.Sleep(pauseMs);
+        dead.Wrote(w, began);
+        return dead.GaveUp(clock.TickCount()) ? -1 : w;
+    };
+    std::unique_ptr<CProgressDlg> progress;
+    std::unique_ptr<std::uint8_t[]> scratch;
+    auto abandon = [&] {
+        scratch.reset();
+        progress.reset();
+        port.reset();
+        wait.End();
+        MessageBox(UPDATE_INCOMPLETE, MB_ICONWARNING);
+    };
+
     std::int32_t remaining = sizeof header;
     std::int32_t offset = 0;
     while (remaining != 0) {
-        const std::int32_t n = std::min(remaining, CHUNK);
-        const std::uint32_t began = clock.TickCount();
-        const std::int32_t w = port->Write(header + offset, n, WRITE_LIMIT_MS);
-        clock.Sleep(200);
-        dead.Wrote(w, began);
-        if (dead.GaveUp(clock.TickCount())) {
-            port.reset();
-            wait.End();
-            MessageBox(UPDATE_INCOMPLETE, MB_ICONWARNING);
+        const std::int32_t w = sendChunk(header + offset, std::min(remaining, CHUNK), 200);
+        if (w < 0) {
+            abandon();
             return;
         }
         offset += w;
         remaining -= w;
     }
 
-    auto progress = std::make_unique<CProgressDlg>(m_pWnd);
+    progress = std::make_unique<CProgressDlg>(m_pWnd);
     progress->m_progress.SetRange(0, length);
     progress->SetWindowText("Updating DSP");
-    auto scratch = std::make_unique<std::uint8_t[]>(DRAIN);
+    scratch = std::make_unique<std::uint8_t[]>(DRAIN);
 
     std::int32_t total = 0;
     remaining = length;
     while (remaining != 0) {
-        const std::int32_t n = std::min(remaining, CHUNK);
-        const std::uint32_t began = clock.TickCount();
-        const std::int32_t w = port->Write(m_image.payload + total, n, WRITE_LIMIT_MS);
-        clock.Sleep(100);
-        dead.Wrote(w, began);
-        if (dead.GaveUp(clock.TickCount())) {
-            scratch.reset();
-            progress.reset();
-            port.reset();
-            wait.End();
-            MessageBox(UPDATE_INCOMPLETE, MB_ICONWARNING);
+        const std::int32_t w = sendChunk(m_image.payload + total, std::min(remaining, CHUNK), 100);
+        if (w < 0) {
+            abandon();
             return;
         }
         total += w;
