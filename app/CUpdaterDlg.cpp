@@ -291,7 +291,7 @@ void CUpdaterDlg::OnUpdate()
     const std::uint16_t length = m_image.length;
     std::uint8_t header[6] = {'f', STX, static_cast<std::uint8_t>(length >> 9),
                               static_cast<std::uint8_t>((length >> 1) & 0xFF), ETX, 0};
-    header[5] = static_cast<std::uint8_t>((header[2] + header[3] + ETX) & 0xFF);
+    header[5] = FrameChecksum(std::span<const std::uint8_t>(header).subspan(2, 3));  // bytes 1-5 are a frame
 
     // Writes that keep sending nothing mean the line is gone: give up
     // rather than retry for ever (and never call that a completed update).
