@@ -1,9 +1,9 @@
 #include "AppText.h"
 
+#include "platform/System.h"
+
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 std::string Format(const char* format, ...)
@@ -26,10 +26,6 @@ std::string Format(const char* format, ...)
 
 const std::string& ApplicationName()
 {
-    static const std::string name = [] {
-        std::error_code error;
-        const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-        return error ? std::string("VRT58DSPUpdater") : exe.stem().string();
-    }();
+    static const std::string name = platform::ExecutableName("VRT58DSPUpdater");
     return name;
 }

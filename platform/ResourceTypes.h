@@ -33,8 +33,23 @@ enum class ControlKind {
     StaticLeft,     // text label, left-aligned
     StaticRight,
     StaticCenter,
-    Icon,           // shows the icon resource ControlTemplate::iconId
+    Icon,           // shows the icon ControlTemplate::icon
     ProgressBar,
+};
+
+// One picture of an icon. Each row is a string of `width` characters, one
+// per pixel: '0'-'9' and 'A'-'F' pick a colour of ICON_PALETTE, '.' is
+// transparent.
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    std::span<const std::string_view> rows = {};
+};
+
+// An icon resource: the same picture at several sizes, largest first.
+struct IconResource {
+    int id = 0;
+    std::span<const IconImage> images = {};
 };
 
 // One control of a dialog template. Positions and sizes are dialog units,
@@ -48,7 +63,7 @@ struct ControlTemplate {
     int y = 0;
     int cx = 0;
     int cy = 0;
-    int iconId = 0;         // Icon only
+    const IconResource* icon = nullptr;  // Icon only; null shows nothing
     bool tabStop = false;
     bool group = false;     // starts a group for keyboard navigation
     bool disabled = false;
@@ -99,21 +114,6 @@ struct AcceleratorEntry {
     std::uint8_t flags = 0;  // FVIRTKEY plus the modifiers FSHIFT, FCONTROL, FALT
     std::uint16_t key = 0;
     std::uint16_t command = 0;
-};
-
-// One picture of an icon. Each row is a string of `width` characters, one
-// per pixel: '0'-'9' and 'A'-'F' pick a colour of ICON_PALETTE, '.' is
-// transparent.
-struct IconImage {
-    int width = 0;
-    int height = 0;
-    std::span<const std::string_view> rows = {};
-};
-
-// An icon resource: the same picture at several sizes, largest first.
-struct IconResource {
-    int id = 0;
-    std::span<const IconImage> images = {};
 };
 
 // The 16 colours of a 4-bit icon, as 0xRRGGBB.

@@ -1,6 +1,6 @@
 #include "Services.h"
 
-#include "posix/PosixCommPorts.h"
+#include "System.h"
 
 namespace platform {
 
@@ -16,7 +16,7 @@ Clock& CurrentClock()
 
 CommPorts& CurrentPorts()
 {
-    return g_ports != nullptr ? *g_ports : posix::SystemPorts();
+    return g_ports != nullptr ? *g_ports : SystemPorts();
 }
 
 ScopedServices::ScopedServices(Clock& clock, CommPorts& ports)

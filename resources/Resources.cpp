@@ -109,53 +109,6 @@ constexpr DialogTemplate PROGRESS_DIALOG = {
     .controls = PROGRESS_CONTROLS,
 };
 
-// The About box. The notice must fit 152 dialog units at 8 points.
-constexpr ControlTemplate ABOUT_CONTROLS[] = {
-    {.id = IDC_STATIC, .kind = ControlKind::Icon, .x = 11, .y = 17, .cx = 20, .cy = 20,
-     .iconId = IDR_MAINFRAME},
-    {.id = IDC_ABOUT_TITLE, .kind = ControlKind::StaticLeft, .text = "VRT-58 DSP Update Utility",
-     .x = 40, .y = 12, .cx = 152, .cy = 8, .group = true, .noPrefix = true},
-    {.id = IDC_STATIC, .kind = ControlKind::StaticLeft,
-     .text = "Copyright (C) the updater developers",
-     .x = 40, .y = 27, .cx = 152, .cy = 8, .group = true},
-    {.id = IDOK, .kind = ControlKind::DefPushButton, .text = "OK",
-     .x = 202, .y = 7, .cx = 50, .cy = 14, .tabStop = true, .group = true},
-};
-
-constexpr DialogTemplate ABOUT_DIALOG = {
-    .id = IDD_ABOUTBOX,
-    .caption = "About the VRT-58 DSP Update Utility",
-    .x = 0,
-    .y = 0,
-    .cx = 259,
-    .cy = 66,
-    .fontName = DIALOG_FONT,
-    .fontSize = DIALOG_FONT_SIZE,
-    .style = platform::WS_POPUP | platform::WS_CAPTION | platform::WS_SYSMENU |
-             platform::DS_MODALFRAME | platform::DS_SETFONT,
-    .exStyle = 0,
-    .controls = ABOUT_CONTROLS,
-};
-
-constexpr const DialogTemplate* DIALOGS[] = {&ABOUT_DIALOG, &MAIN_DIALOG, &PROGRESS_DIALOG};
-
-struct StringEntry {
-    int id;
-    std::string_view text;
-};
-
-constexpr StringEntry STRINGS[] = {
-    {IDS_ABOUTBOX, "&About the VRT-58 DSP Update Utility..."},
-};
-
-// Alt+F3, F4 and Alt+F5 bring up the hidden message; Alt+F4 stays the
-// window system's close key.
-constexpr AcceleratorEntry MAIN_ACCELERATORS[] = {
-    {platform::FVIRTKEY | platform::FNOINVERT | platform::FALT, platform::VK_F3, ID_SHOW_MESSAGES},
-    {platform::FVIRTKEY | platform::FNOINVERT, platform::VK_F4, ID_SHOW_MESSAGES},
-    {platform::FVIRTKEY | platform::FNOINVERT | platform::FALT, platform::VK_F5, ID_SHOW_MESSAGES},
-};
-
 // The program's icon: "DSP" in green above "58" in yellow, on a transparent
 // background, in 16 colours.
 constexpr std::string_view MAINFRAME_32[] = {
@@ -218,6 +171,53 @@ constexpr platform::IconImage MAINFRAME_IMAGES[] = {
 };
 
 constexpr platform::IconResource MAINFRAME_ICON = {.id = IDR_MAINFRAME, .images = MAINFRAME_IMAGES};
+
+// The About box. The notice must fit 152 dialog units at 8 points.
+constexpr ControlTemplate ABOUT_CONTROLS[] = {
+    {.id = IDC_STATIC, .kind = ControlKind::Icon, .x = 11, .y = 17, .cx = 20, .cy = 20,
+     .icon = &MAINFRAME_ICON},
+    {.id = IDC_ABOUT_TITLE, .kind = ControlKind::StaticLeft, .text = "VRT-58 DSP Update Utility",
+     .x = 40, .y = 12, .cx = 152, .cy = 8, .group = true, .noPrefix = true},
+    {.id = IDC_STATIC, .kind = ControlKind::StaticLeft,
+     .text = "Copyright (C) the updater developers",
+     .x = 40, .y = 27, .cx = 152, .cy = 8, .group = true},
+    {.id = IDOK, .kind = ControlKind::DefPushButton, .text = "OK",
+     .x = 202, .y = 7, .cx = 50, .cy = 14, .tabStop = true, .group = true},
+};
+
+constexpr DialogTemplate ABOUT_DIALOG = {
+    .id = IDD_ABOUTBOX,
+    .caption = "About the VRT-58 DSP Update Utility",
+    .x = 0,
+    .y = 0,
+    .cx = 259,
+    .cy = 66,
+    .fontName = DIALOG_FONT,
+    .fontSize = DIALOG_FONT_SIZE,
+    .style = platform::WS_POPUP | platform::WS_CAPTION | platform::WS_SYSMENU |
+             platform::DS_MODALFRAME | platform::DS_SETFONT,
+    .exStyle = 0,
+    .controls = ABOUT_CONTROLS,
+};
+
+constexpr const DialogTemplate* DIALOGS[] = {&ABOUT_DIALOG, &MAIN_DIALOG, &PROGRESS_DIALOG};
+
+struct StringEntry {
+    int id;
+    std::string_view text;
+};
+
+constexpr StringEntry STRINGS[] = {
+    {IDS_ABOUTBOX, "&About the VRT-58 DSP Update Utility..."},
+};
+
+// Alt+F3, F4 and Alt+F5 bring up the hidden message; Alt+F4 stays the
+// window system's close key.
+constexpr AcceleratorEntry MAIN_ACCELERATORS[] = {
+    {platform::FVIRTKEY | platform::FNOINVERT | platform::FALT, platform::VK_F3, ID_SHOW_MESSAGES},
+    {platform::FVIRTKEY | platform::FNOINVERT, platform::VK_F4, ID_SHOW_MESSAGES},
+    {platform::FVIRTKEY | platform::FNOINVERT | platform::FALT, platform::VK_F5, ID_SHOW_MESSAGES},
+};
 
 constexpr VersionInfo VERSION_INFO = {
     .fileVersion = {0, 0, 1, 4},

@@ -1,7 +1,6 @@
 #include "WxDialog.h"
 
 #include "WxIcons.h"
-#include "resources/Resources.h"
 
 #include <wx/wx.h>
 
@@ -375,7 +374,7 @@ WxDialog::WxDialog(const DialogTemplate& dialogTemplate, WxDialog* owner, Dialog
             // Like the original's icon control: the program's icon resource
             // at the system's icon size, whatever the template's size.
             wxBitmap picture;
-            if (const IconResource* icon = resources::FindIcon(control.iconId)) {
+            if (const IconResource* icon = control.icon) {
                 if (const IconImage* image = ImageNearest(*icon, ICON_SIZE)) {
                     picture = BitmapOf(*image);
                 }

@@ -98,7 +98,8 @@ TEST(Resources, ProgressAndAboutTemplates)
     EXPECT_EQ((about->style & platform::WS_VISIBLE), 0u);
     ASSERT_EQ(about->controls.size(), 4u);
     EXPECT_EQ(about->controls[0].kind, ControlKind::Icon);
-    EXPECT_NE(resources::FindIcon(about->controls[0].iconId), nullptr);
+    EXPECT_EQ(about->controls[0].icon, resources::FindIcon(IDR_MAINFRAME));
+    EXPECT_NE(about->controls[0].icon, nullptr);
     EXPECT_EQ(about->controls[1].id, IDC_ABOUT_TITLE);
     EXPECT_EQ(about->controls[1].text, "VRT-58 DSP Update Utility");
     EXPECT_TRUE(about->controls[1].noPrefix);
