@@ -5,7 +5,7 @@
 # Unit tests of the Linux backends only.
 set(VRT_POSIX_ONLY_UNIT_TESTS port_names_test)
 # Test support that drives pseudo-terminals, processes or an X display.
-set(VRT_POSIX_ONLY_SUPPORT PortHolder PtyPc PtyPort ServedScanner XSession)
+set(VRT_POSIX_ONLY_SUPPORT PortHolder PtyPc PtyPort ServedScanner WinePrefix XSession)
 
 # The *_test.cpp files of tests/<folder> that this build compiles.
 function(vrt_test_sources folder out)
@@ -16,6 +16,19 @@ function(vrt_test_sources folder out)
     endforeach()
   endif()
   set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# The cross build's own test programs (tests/win32/*_test.cpp, names without
+# extension): Windows-only tests that a Linux test of the windows label runs
+# under Wine against a scanner on a pseudo-terminal.
+function(vrt_win32_tests out)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/win32/*_test.cpp)
+  set(names)
+  foreach(src ${sources})
+    get_filename_component(name ${src} NAME_WE)
+    list(APPEND names ${name})
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
 endfunction()
 
 # The unit tests that the cross build compiles (names without extension).
