@@ -306,4 +306,11 @@ void Win32CommDevice::EndTransfer()
     }
 }
 
+bool Win32CommDevice::IsSimulator() const
+{
+    char value[4] = {};
+    const DWORD n = GetEnvironmentVariableA("VRT58_SIMULATOR", value, sizeof value);
+    return n == 1 && value[0] == '1';
+}
+
 }  // namespace platform::win32

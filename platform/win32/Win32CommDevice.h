@@ -54,6 +54,11 @@ public:
 
     std::uint32_t LastError() const override { return m_lastError; }
 
+    // A COM port cannot tell whether a scanner or the simulator is behind
+    // it: only the environment that serves the simulator says so, with
+    // VRT58_SIMULATOR=1 (the test harness and scripts/run set it).
+    bool IsSimulator() const override;
+
 private:
     // The system's OVERLAPPED record with its completion event; on the heap
     // so its address stays put while the system holds it.

@@ -153,6 +153,24 @@ TEST_F(ScannerOnPort, OpensForExclusiveUseWithTheLineSettings)
     }
 }
 
+// A COM port cannot tell the simulator from a scanner; only the environment
+// that serves the simulator says so, and only with exactly "1".
+TEST_F(ScannerOnPort, OnlyTheEnvironmentMakesAPortTheSimulator)
+{
+    auto port = OpenPort(com);
+    ASSERT_NE(port, nullptr) << testing::PrintToString(trace);
+    struct Case {
+        const char* value;  // null: unset
+        bool simulator;
+    };
+    for (const Case c : {Case{"1", true}, Case{"yes", false}, Case{"0", false}, Case{"", false},
+                         Case{nullptr, false}}) {
+        SetEnvironmentVariableA("VRT58_SIMULATOR", c.value);
+        EXPECT_EQ(port->IsSimulator(), c.simulator) << (c.value != nullptr ? c.value : "(unset)");
+    }
+    SetEnvironmentVariableA("VRT58_SIMULATOR", "1");
+}
+
 TEST_F(ScannerOnPort, AHundredByteWriteTakesItsLineTimeAndComesBackAsEcho)
 {
     auto port = OpenPort(com);
