@@ -60,7 +60,8 @@ void DiscardInput()
     };
     MSG msg;
     for (const auto& range : ranges) {
-        for (int i = 0; i < MAX_DISCARDED && PeekMessageW(&msg, nullptr, range[0], range[1], PM_REMOVE); ++i) {
+        for (int i = 0; i < MAX_DISCARDED && PeekMessageW(&msg, nullptr, range[0], range[1], PM_REMOVE | PM_NOYIELD);
+             ++i) {
         }
     }
 }
@@ -513,20 +514,28 @@ void Win32Dialog::SetIcon(const IconResource* icon)
 void Win32Dialog::PaintWhileBusy(HWND bar)
 {
     m_paintedWhileBusy = true;
-    // The bar now, then whatever else needs painting. Looking at the queue
-    // also answers the messages other programs and the system send, so
-    // the windows are never taken for hung during a long upload; the
-    // user's input is thrown away, never handled later.
-    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    DiscardInput();
+    // The bar now (the new position invalidated it), then whatever else
+    // needs painting. Looking at the queue also answers the messages
+    // other programs and the system send, so the windows are never taken
+    // for hung during a long upload; the user's input is thrown away,
+    // never handled later. Each look costs a trip to the window server, so
+    // only what is waiting is looked for.
+    UpdateWindow(bar);
+    const UINT waiting = HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_TIMER));
+    if ((waiting & (QS_INPUT | QS_POSTMESSAGE)) != 0) {
+        DiscardInput();
+    }
     MSG msg;
-    for (int i = 0; i < MAX_PAINTS && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+    for (int i = 0; i < MAX_PAINTS && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_NOYIELD); ++i) {
         DispatchMessageW(&msg);
     }
     // The bar's own timers move it to the new position where the visual
     // style animates it.
-    for (int i = 0; i < MAX_PAINTS && PeekMessageW(&msg, bar, WM_TIMER, WM_TIMER, PM_REMOVE); ++i) {
-        DispatchMessageW(&msg);
+    if ((waiting & QS_TIMER) != 0) {
+        for (int i = 0; i < MAX_PAINTS && PeekMessageW(&msg, bar, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
+             ++i) {
+            DispatchMessageW(&msg);
+        }
     }
 }
 
