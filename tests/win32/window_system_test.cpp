@@ -236,7 +236,8 @@ TEST_F(WindowSystemTest, TheProgressWindowStaysAliveWhileTheUserIsKeptOut)
     constexpr int DONE = 1234;
     Handler handler;
     std::vector<int> shown;
-    bool waitCursor = false;
+    bool waitCursor = true;
+    bool arrowAfter = false;
     std::atomic<int> answered{0};
     std::atomic<int> unanswered{0};
     handler.init = [](Dialog& dialog) { PostMessageW(HwndOf(dialog), WM_COMMAND, BUSY, 0); };
@@ -266,6 +267,9 @@ TEST_F(WindowSystemTest, TheProgressWindowStaysAliveWhileTheUserIsKeptOut)
             PostMessageW(exit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
             PostMessageW(exit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         };
+        const auto setCursor = [](HWND over) {
+            SendMessageW(over, WM_SETCURSOR, reinterpret_cast<WPARAM>(over), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        };
         std::atomic<bool> busy{true};
         const HWND window = HwndOf(*progress);
         std::thread other([&] {
@@ -288,13 +292,18 @@ TEST_F(WindowSystemTest, TheProgressWindowStaysAliveWhileTheUserIsKeptOut)
             Sleep(100);  // a chunk on the line
             bar->SetPos(step);
             shown.push_back(static_cast<int>(SendMessageW(barHwnd, PBM_GETPOS, 0, 0)));
-            waitCursor = GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+            // The pointer moving over a button asks for its cursor; the
+            // wait cursor stays.
+            setCursor(exit);
+            waitCursor = waitCursor && GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
         }
         clickExit();  // after the last position, before the window goes
         busy = false;
         other.join();
         progress.reset();
         windows.EndWaitCursor();
+        setCursor(exit);
+        arrowAfter = GetCursor() == LoadCursorW(nullptr, IDC_ARROW);
         // Whatever the user did is gone: this comes next.
         PostMessageW(HwndOf(dialog), WM_COMMAND, DONE, 0);
         return true;
@@ -307,6 +316,7 @@ TEST_F(WindowSystemTest, TheProgressWindowStaysAliveWhileTheUserIsKeptOut)
         EXPECT_EQ(shown[step - 1], step);
     }
     EXPECT_TRUE(waitCursor);
+    EXPECT_TRUE(arrowAfter);
     EXPECT_EQ(unanswered, 0) << "the busy thread left another program's message unanswered for a second";
     EXPECT_GE(answered, 10);
 }
