@@ -33,7 +33,7 @@ endfunction()
 
 # The Windows-only test programs that need nothing from the Linux side: they
 # run under Wine as they are. The others are run by a test in tests/windows.
-set(VRT_WIN32_STANDALONE_TESTS comm_settings_test)
+set(VRT_WIN32_STANDALONE_TESTS comm_settings_test program_resources_test)
 
 # The unit tests that the cross build compiles (names without extension).
 function(vrt_windows_unit_tests out)

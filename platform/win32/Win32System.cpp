@@ -1,12 +1,15 @@
 #include "platform/System.h"
 
 #include "Win32CommPorts.h"
+#include "Win32Text.h"
 
 #include "Win32Api.h"
 
 #include <filesystem>
 
 namespace platform {
+
+using win32::Utf8;
 
 CommPorts& SystemPorts()
 {
@@ -20,7 +23,9 @@ std::string ExecutableName(const std::string& fallback)
     if (n == 0 || n >= MAX_PATH) {
         return fallback;
     }
-    return std::filesystem::path(path).stem().string();
+    // Converted by hand: the library's narrow path would throw on a name
+    // outside the ANSI code page.
+    return Utf8(std::filesystem::path(path).stem().wstring());
 }
 
 }  // namespace platform
