@@ -1,6 +1,8 @@
 #include "AppText.h"
 
+#include "firmware/FirmwareImage.h"
 #include "platform/System.h"
+#include "protocol/Protocol.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -28,4 +30,24 @@ const std::string& ApplicationName()
 {
     static const std::string name = platform::ExecutableName("VRT58DSPUpdater");
     return name;
+}
+
+std::string PlaceholderRefusal(const FirmwareImage& image)
+{
+    return Format("This copy of the utility carries a placeholder instead of DSP firmware %d.%d, so it "
+                  "cannot update a scanner. Nothing has been sent to the scanner.\n\n"
+                  "How to build the utility with the real image is described in firmware/README.md "
+                  "of its source.",
+                  VersionMajor(image.version), VersionMinor(image.version));
+}
+
+std::string PlaceholderNotice()
+{
+    if (!g_firmwareIsPlaceholder) {
+        return {};
+    }
+    return Format("%s: this build carries a placeholder instead of DSP firmware %d.%d and sends it only to "
+                  "the scanner simulator; see firmware/README.md of its source.\n",
+                  ApplicationName().c_str(), VersionMajor(g_firmwareImage.version),
+                  VersionMinor(g_firmwareImage.version));
 }

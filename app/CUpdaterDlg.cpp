@@ -94,11 +94,12 @@ private:
 
 }  // namespace
 
-CUpdaterDlg::CUpdaterDlg(platform::Dialog* parent, const FirmwareImage& image)
+CUpdaterDlg::CUpdaterDlg(platform::Dialog* parent, const FirmwareImage& image, bool placeholder)
     : m_hIcon(resources::FindIcon(IDR_MAINFRAME)),
       m_hAccel(resources::FindAccelerators(IDR_ACCELERATORS)),
       m_pParent(parent),
-      m_image(image)
+      m_image(image),
+      m_placeholder(placeholder)
 {
 }
 
@@ -265,6 +266,15 @@ void CUpdaterDlg::OnUpdate()
     std::unique_ptr<CSerial> port = OpenPort(m_nPort + 1);
     if (!port) {
         MessageBox(Format(UPDATE_PORT_FAILURE, m_nPort + 1), MB_ICONWARNING);
+        return;
+    }
+    // A build without the real image sends it to the simulator only: filler
+    // installed as DSP firmware would leave a real scanner without a working
+    // DSP until its owner restores it.
+    if (m_placeholder && !port->IsSimulator()) {
+        port.reset();
+        wait.End();
+        MessageBox(PlaceholderRefusal(m_image), MB_ICONWARNING);
         return;
     }
     clock.Sleep(100);

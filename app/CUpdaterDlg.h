@@ -14,9 +14,11 @@
 // button clicks, on the user-interface thread.
 class CUpdaterDlg : public CUpdaterState, public platform::DialogHandler {
 public:
-    // `image` is the firmware the dialog shows and installs; the program's
-    // own unless a test hands it another.
-    explicit CUpdaterDlg(platform::Dialog* parent = nullptr, const FirmwareImage& image = g_firmwareImage);
+    // `image` is the firmware the dialog shows and installs, and
+    // `placeholder` whether it is the tree's placeholder (sent only to the
+    // simulator); the program's own unless a test hands it others.
+    explicit CUpdaterDlg(platform::Dialog* parent = nullptr, const FirmwareImage& image = g_firmwareImage,
+                         bool placeholder = g_firmwareIsPlaceholder);
     ~CUpdaterDlg() override;
 
     // Runs the dialog until it closes; returns how it closed (IDOK or IDCANCEL).
@@ -49,4 +51,5 @@ private:
     platform::Dialog* m_pParent;
     platform::Dialog* m_pWnd = nullptr;  // the dialog window while it runs
     const FirmwareImage& m_image;
+    bool m_placeholder;
 };

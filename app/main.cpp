@@ -1,6 +1,7 @@
 // The program: the real window system, then the application object. It
 // takes no arguments, reads no settings and writes no files; however the
 // dialog closes, the program ends with status 0.
+#include "AppText.h"
 #include "CUpdaterApp.h"
 #include "platform/wx/WxWindowSystem.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv)
 {
+    std::fputs(PlaceholderNotice().c_str(), stderr);
     platform::wx::WxWindowSystem windows(argc, argv);
     if (!windows.Started()) {
         std::fprintf(stderr, "VRT58DSPUpdater: cannot open the display\n");

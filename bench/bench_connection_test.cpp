@@ -1,19 +1,24 @@
-// bench-connection-test [RUNS]: presses TEST against the scanner model on a
-// pseudo-terminal RUNS times (default 7) and prints each press's wall time
-// over the protocol's floor, then "ratio <median>".
+// bench-connection-test [RUNS] [--com N]: presses TEST RUNS times (default 7)
+// and prints each press's wall time over the protocol's floor, then
+// "ratio <median>". The scanner is the model served by this process on a
+// pseudo-terminal, or with --com the one attached as COM N (vrt58-sim
+// --version-byte 0x14 --factory; bench/run-windows runs it so under Wine).
 //
 // The floor: the 100 ms pause before the exchange, the engine's 200 ms
 // settling pause, the line time of every byte that must cross the wire one
 // after the other (ENQ, ACK, 'V', ACK, the 5-byte reply, the PC's ACK) and
 // the scanner's reply latency before each of its two acknowledgements.
+#include "BenchScanner.h"
+
 #include "resources/ResourceIds.h"
 #include "support/RealTimeApp.h"
-#include "support/ServedScanner.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,19 +31,27 @@ constexpr double kMsPerByte = 10'000.0 / 19'200.0;
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    int runs = 7;
+    std::optional<int> com;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--com" && i + 1 < argc) {
+            com = std::atoi(argv[++i]);
+        } else {
+            runs = std::max(1, std::atoi(argv[i]));
+        }
+    }
 
-    sim::ScannerConfig config;
-    config.version = 0x14;  // the same as the image: the user is asked, and says No,
-    config.factory = true;  // so TEST stays enabled for the next press
-    testing_support::ServedScanner scanner(config, kCom);
+    sim::ScannerConfig config;  // vrt58-sim's defaults, latency included
+    config.version = 0x14;      // the same as the image: the user is asked, and says No,
+    config.factory = true;      // so TEST stays enabled for the next press
+    BenchScanner scanner(config, kCom, com);
     if (!scanner.Started()) {
         std::fprintf(stderr, "bench-connection-test: cannot serve the scanner: %s\n", scanner.Error().c_str());
         return 1;
     }
     const double floorMs = 100 + 200 + 10 * kMsPerByte + 2.0 * config.latencyMs;
-    std::printf("TEST against the scanner model on %s (COM%d), %d presses\n", scanner.SlavePath().c_str(), kCom,
-                runs);
+    std::printf("TEST against %s, %d presses\n", scanner.Where().c_str(), runs);
     std::printf("floor: 100 ms pause + 200 ms settling + 10 bytes on the line + 2 x %u ms latency = %.1f ms\n",
                 config.latencyMs, floorMs);
 
@@ -47,7 +60,7 @@ int main(int argc, char** argv)
     std::vector<double> ratios;
     bool failed = false;
     app.Run(dlg, [&](platform::testwin::TestDialog& d) {
-        d.Select(IDC_PORT_LIST, kCom - 1);
+        d.Select(IDC_PORT_LIST, scanner.Com() - 1);
         for (int i = 0; i < runs && !failed; ++i) {
             const std::size_t boxes = app.windows.MessageBoxes().size();
             app.windows.QueueAnswer(platform::IDNO);

@@ -13,6 +13,13 @@ endforeach()
 include(${CMAKE_CURRENT_LIST_DIR}/FirmwareChecks.cmake)
 vrt_check_firmware("${ASSET}" "${VERSION}" version length)
 math(EXPR version_hex "${version}" OUTPUT_FORMAT HEXADECIMAL)
+# Decided from the very bytes embedded here.
+vrt_firmware_is_placeholder("${ASSET}" placeholder)
+if(placeholder)
+  set(placeholder_value true)
+else()
+  set(placeholder_value false)
+endif()
 
 # Bytes as "0xNN," sixteen to a line.
 file(READ "${ASSET}" bytes HEX)
@@ -32,5 +39,7 @@ const FirmwareImage g_firmwareImage = {
         ${bytes}
     },
 };
+
+const bool g_firmwareIsPlaceholder = ${placeholder_value};
 ")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

@@ -1,5 +1,19 @@
 # Checks shared by the configure step and the build-time generator: the
 # version must be one byte and the asset must fit the record's 16-bit length.
+# Also which asset it is: the tree's placeholder or a real image.
+
+# SHA-256 of the placeholder that firmware/make_placeholder.py writes.
+set(VRT_PLACEHOLDER_SHA256 bfced5451032e1d9be8ff21f3bf0f61d3ca3cd24adb31a00af1219ff5c404d7d)
+
+# Sets `out` to ON when `asset` is the placeholder, OFF otherwise.
+function(vrt_firmware_is_placeholder asset out)
+  file(SHA256 "${asset}" digest)
+  if(digest STREQUAL VRT_PLACEHOLDER_SHA256)
+    set(${out} ON PARENT_SCOPE)
+  else()
+    set(${out} OFF PARENT_SCOPE)
+  endif()
+endfunction()
 function(vrt_check_firmware asset version out_version out_length)
   if(NOT EXISTS "${asset}")
     message(FATAL_ERROR "Firmware asset ${asset} does not exist")

@@ -24,3 +24,9 @@ static_assert(offsetof(FirmwareImage, payload) == 4);
 
 // The single, read-only instance, alive for the whole run.
 extern const FirmwareImage g_firmwareImage;
+
+// True when the build embedded the tree's placeholder (firmware/README.md)
+// instead of the scanner's DSP firmware. The build decides it from the
+// asset's SHA-256 alone; no setting can mark the placeholder as real. Such
+// a build sends its image only to the scanner simulator.
+extern const bool g_firmwareIsPlaceholder;

@@ -129,6 +129,12 @@ public:
 
     // The error code of the last failed operation.
     virtual std::uint32_t LastError() const = 0;
+
+    // Whether the far side is the scanner simulator rather than a serial
+    // line that may lead to a real scanner: a build that carries no real
+    // firmware sends its image only there. A device that cannot tell says
+    // no.
+    virtual bool IsSimulator() const { return false; }
 };
 
 // Opens devices by the product's device path ("\\.\COM<n>").

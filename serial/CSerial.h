@@ -34,6 +34,9 @@ public:
     // Milliseconds one character occupies on the line at the current settings.
     double MsPerChar() const { return m_dMsPerChar; }
     bool IsOpen() const { return m_bOpen; }
+    // Whether the open port leads to the scanner simulator (see
+    // platform::CommDevice::IsSimulator); false when closed.
+    bool IsSimulator() const { return m_bOpen && m_hPort && m_hPort->IsSimulator(); }
 
 private:
     bool m_bOpen = false;

@@ -285,6 +285,8 @@ public:
 
     std::uint32_t LastError() const override { return m_lastError; }
 
+    bool IsSimulator() const override { return m_ports.m_simulator; }
+
 private:
     struct Transfer {
         bool read = false;

@@ -97,6 +97,10 @@ public:
     // Marks the port as held by another program: Open fails with 5.
     void SetHeld(bool held) { m_held = held; }
 
+    // Whether the devices say they lead to the simulator (they do: the far
+    // side is a model); false makes them stand for a real serial line.
+    void SetSimulator(bool simulator) { m_simulator = simulator; }
+
     // The paths that Open was asked for, in order.
     const std::vector<std::string>& OpenedPaths() const { return m_paths; }
 
@@ -111,6 +115,7 @@ private:
     LinePeer& m_peer;
     int m_portNumber;
     bool m_held = false;
+    bool m_simulator = true;
     FakeFaults m_faults;
     FakeRecord m_record;
     std::vector<std::string> m_paths;

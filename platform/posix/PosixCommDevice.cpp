@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -122,6 +124,27 @@ std::unique_ptr<PosixCommDevice> PosixCommDevice::Open(const std::string& device
 }
 
 PosixCommDevice::PosixCommDevice(int fd) : m_fd(fd) {}
+
+bool IsPseudoTerminalSlave(int fd)
+{
+    // Linux numbers pseudo-terminal slaves 136-143 (Unix 98) and 3 (the
+    // old BSD ones); a serial port or a USB adapter is never among them.
+    constexpr unsigned UNIX98_PTY_SLAVE_FIRST = 136;
+    constexpr unsigned UNIX98_PTY_SLAVE_LAST = 143;
+    constexpr unsigned BSD_PTY_SLAVE = 3;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return false;
+    }
+    const unsigned deviceMajor = major(status.st_rdev);
+    return (deviceMajor >= UNIX98_PTY_SLAVE_FIRST && deviceMajor <= UNIX98_PTY_SLAVE_LAST) ||
+           deviceMajor == BSD_PTY_SLAVE;
+}
+
+bool PosixCommDevice::IsSimulator() const
+{
+    return IsPseudoTerminalSlave(m_fd);
+}
 
 PosixCommDevice::~PosixCommDevice()
 {

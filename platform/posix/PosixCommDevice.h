@@ -8,6 +8,10 @@
 
 namespace platform::posix {
 
+// Whether `fd` is the slave side of a pseudo-terminal, told by the device
+// itself (its major number), whatever name or link it was opened by.
+bool IsPseudoTerminalSlave(int fd);
+
 // A serial device driven with termios. Transfers are overlapped in the
 // caller's sense without threads: a transfer moves what it can at once and
 // the rest during Wait, which polls the device up to its limit. Error codes
@@ -43,6 +47,10 @@ public:
     void EndTransfer() override;
 
     std::uint32_t LastError() const override { return m_lastError; }
+
+    // A pseudo-terminal: the simulator always serves one, a scanner's cable
+    // never is one.
+    bool IsSimulator() const override;
 
     // The time-outs last set; the device always behaves as if all were zero.
     const CommTimeouts& Timeouts() const { return m_timeouts; }

@@ -1,18 +1,18 @@
 #include "Win32CommPorts.h"
 
-#include "Win32Api.h"
+#include "Win32CommDevice.h"
 
 namespace platform::win32 {
 
 namespace {
 
-// Placeholder until the comm device lands: every port is missing.
+// "\\.\COM<n>" is the device's own name in the system's device namespace:
+// it is opened as it stands.
 class SystemCommPorts final : public CommPorts {
 public:
-    std::unique_ptr<CommDevice> Open(const std::string&, std::uint32_t& error) override
+    std::unique_ptr<CommDevice> Open(const std::string& path, std::uint32_t& error) override
     {
-        error = ERROR_FILE_NOT_FOUND;
-        return nullptr;
+        return Win32CommDevice::Open(path, error);
     }
 };
 

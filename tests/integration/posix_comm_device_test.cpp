@@ -104,6 +104,25 @@ protected:
     Overlapped m_overlapped;
 };
 
+// What decides where a build with the placeholder image may send it: the
+// device behind the descriptor, not the name it was opened by.
+TEST_F(PosixCommDeviceTest, APseudoTerminalIsTheSimulatorOtherDevicesAreNot)
+{
+    auto device = OpenPort();
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->IsSimulator());  // reached through the link com<n>
+
+    for (const char* path : {"/dev/null", "/dev/tty0", "/dev/ttyS0"}) {
+        const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            continue;  // not on this machine, or not ours to open
+        }
+        EXPECT_FALSE(platform::posix::IsPseudoTerminalSlave(fd)) << path;
+        close(fd);
+    }
+    EXPECT_FALSE(platform::posix::IsPseudoTerminalSlave(-1));
+}
+
 TEST_F(PosixCommDeviceTest, SettingsRoundTripAndTheTerminalIsRaw)
 {
     // Opened first: once the port is held only root could open it.

@@ -244,6 +244,64 @@ TEST_F(UploadTest, LineGoneMidwayEndsWithOurWarningNotCompletion)
     EXPECT_LT(took, 10000u + 5000u + 400u);
 }
 
+// A build that carries the placeholder image sends it only to the
+// simulator; a real image goes to any port.
+TEST(PlaceholderGuardTest, ThePlaceholderGoesOnlyToTheSimulator)
+{
+    struct Case {
+        bool placeholder;
+        bool simulator;
+        bool sent;
+    };
+    const Case cases[] = {
+        {true, false, false},
+        {true, true, true},
+        {false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "placeholder " << c.placeholder << ", simulator " << c.simulator);
+        AppHarness h;
+        h.clock.SetCostPerTick(1);
+        CUpdaterDlg dlg(nullptr, g_firmwareImage, c.placeholder);
+        h.NormalScanner(0x01, 0x13);
+        bool portOpenDuringBox = true;
+        bool cursorOnDuringBox = true;
+        h.Run(dlg, [&](testwin::TestDialog& d) {
+            d.Click(IDC_TEST);
+            h.peer.onReceive = {};
+            h.peer.chunks.clear();
+            h.ports.SetSimulator(c.simulator);
+            h.peer.Send({'U'}, h.clock.Now() + 150);
+            h.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
+                portOpenDuringBox = h.ports.Record().open;
+                cursorOnDuringBox = h.windows.IsWaitCursorOn();
+            });
+            d.Click(IDC_UPDATE);
+        });
+        EXPECT_FALSE(h.ports.Record().open);
+        if (c.sent) {
+            EXPECT_EQ(h.peer.Written().size(), 6u + 27038u);
+            EXPECT_EQ(h.windows.MessageBoxes().size(), 2u);
+            EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
+            continue;
+        }
+        EXPECT_TRUE(h.peer.Written().empty());
+        ASSERT_EQ(h.windows.MessageBoxes().size(), 3u);
+        EXPECT_EQ(h.windows.MessageBoxes()[2].text,
+                  "This copy of the utility carries a placeholder instead of DSP firmware 1.4, so it cannot update "
+                  "a scanner. Nothing has been sent to the scanner.\n\nHow to build the utility with the real "
+                  "image is described in firmware/README.md of its source.");
+        EXPECT_EQ(h.windows.MessageBoxes()[2].style, MB_ICONWARNING);
+        EXPECT_FALSE(portOpenDuringBox);
+        EXPECT_FALSE(cursorOnDuringBox);
+        EXPECT_TRUE(h.windows.DialogsFrom(IDD_PROGRESS).empty());
+        EXPECT_FALSE(h.Main().Control(IDC_DONE_TEXT)->visible);
+        EXPECT_TRUE(h.Enabled(IDC_UPDATE));
+        EXPECT_FALSE(h.Enabled(IDC_TEST));
+        EXPECT_FALSE(h.Enabled(IDC_PORT_LIST));
+    }
+}
+
 TEST(ProgressWindowTest, CentredWithTruncatingHalves)
 {
     const Rect own{0, 0, 280, 60};
