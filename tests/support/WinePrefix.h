@@ -14,6 +14,8 @@ public:
     WinePrefix();
 
     bool Ok() const { return !m_folder.empty(); }
+    // The run's folder: the prefix is Folder()/wine.
+    const std::string& Folder() const { return m_folder; }
     const std::string& Error() const { return m_error; }
 
     // The folder of the Windows build (build-windows/).
