@@ -85,14 +85,16 @@ std::string HelpText()
         "terminal they are answered No, unless --yes is given. test shows the start-up\n"
         "warning and goes on: it sends nothing that the scanner keeps. On a terminal,\n"
         "update waits for Enter after the test while you carry out steps 4 to 6;\n"
-        "otherwise it goes on at once. Ctrl+C stops at the next step and closes the\n"
-        "port.\n"
+        "otherwise it goes on at once, so a script runs test, has steps 4 to 6 carried\n"
+        "out, then runs update --skip-test. Ctrl+C stops at the next step and closes\n"
+        "the port.\n"
         "\n"
         "Exit status:\n"
         "  0    the image was sent, or (test) the update may go ahead\n"
         "  1    failure; the message on standard error says what went wrong\n"
         "  2    usage error\n"
-        "  3    the test passed but a question was answered No; nothing was sent\n"
+        "  3    declined: a question was answered No (or the input ended at the\n"
+        "       pause); nothing was sent\n"
         "  130  interrupted (Ctrl+C); the port was closed\n";
     return text;
 }
@@ -105,8 +107,8 @@ std::string VersionText()
                               version.productVersion[3], static_cast<int>(version.productName.size()),
                               version.productName.data(), DspVersion().c_str());
     if (g_firmwareIsPlaceholder) {
-        text += ": a PLACEHOLDER image, sent only to the scanner simulator (see firmware/README.md\n"
-                "of the source)";
+        text += ", a PLACEHOLDER image: it is sent only to the scanner\n"
+                "simulator (see firmware/README.md of the source)";
     }
     return text + "\n";
 }
