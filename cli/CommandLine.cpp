@@ -46,7 +46,8 @@ int ListPorts(Terminal& terminal)
         out += Format("%-7s %-24s %s\n", ("COM" + std::to_string(port.number)).c_str(),
                       port.device.empty() ? "(no device)" : port.device.c_str(), port.why.c_str());
     }
-    out += "\n" + ComPortsNotes(ports);
+    out += '\n';
+    out += ComPortsNotes(ports);
     terminal.Write(Stream::Out, out);
     return EXIT_DONE;
 }
