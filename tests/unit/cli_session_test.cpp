@@ -6,6 +6,7 @@
 #include "app/AppText.h"
 #include "cli/CommandLine.h"
 #include "cli/Interrupt.h"
+#include "cli/PortChoice.h"
 #include "firmware/FirmwareImage.h"
 #include "platform/Services.h"
 #include "support/MemoryTerminal.h"
@@ -20,6 +21,12 @@ using testing_support::MemoryTerminal;
 namespace {
 
 constexpr int kCom = 5;
+
+#ifdef _WIN32
+constexpr const char* DEVICE_PATH = "\\\\.\\NoSuchPort";
+#else
+constexpr const char* DEVICE_PATH = "/nonexistent/ttyUSB9";
+#endif
 
 class CliSessionTest : public testing::Test {
 protected:
@@ -163,6 +170,17 @@ TEST_F(CliSessionTest, UsageErrorsSayWhatIsWrongAndOpenNothing)
     }
     EXPECT_EQ(terminal.out, "");
     EXPECT_EQ(line.ports.Record().opens, 0);
+}
+
+TEST(PortChoice, ADevicePathThatNoNumberOpensIsNamedByTheLowestFreeNumber)
+{
+    cli::PortChoice choice = *cli::PortChoice::Parse(DEVICE_PATH);
+    EXPECT_EQ(choice.devicePath, DEVICE_PATH);
+    // COM2 is taken by a link that leads nowhere: it is not free either.
+    const std::vector<cli::ComPort> ports = {{1, "a", ""}, {2, "", ""}, {4, "b", ""}};
+    EXPECT_EQ(choice.NumberDevicePath(ports),
+              std::string(DEVICE_PATH) + " is none of this machine's COM ports; the messages call it COM3.");
+    EXPECT_EQ(choice.comNumber, 3);
 }
 
 }  // namespace
