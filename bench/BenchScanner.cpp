@@ -65,6 +65,7 @@ public:
         m_device->EndTransfer();
     }
     std::uint32_t LastError() const override { return m_device->LastError(); }
+    bool IsSimulator() const override { return m_device->IsSimulator(); }
 
 private:
     void Saw(std::uint32_t count)

@@ -186,20 +186,29 @@ std::vector<std::string> SerialPortsPresent(const std::string& devRoot, const st
     return ports;
 }
 
+std::optional<std::string> PinnedDevice(int n, const std::string& portMapFolder)
+{
+    if (portMapFolder.empty()) {
+        return std::nullopt;
+    }
+    const std::string link = portMapFolder + "/com" + std::to_string(n);
+    struct stat entry {};
+    if (lstat(link.c_str(), &entry) != 0) {
+        return std::nullopt;
+    }
+    // A pinned number means this device or none: a dangling link must not
+    // quietly reach some other port.
+    return stat(link.c_str(), &entry) == 0 ? link : std::string();
+}
+
 std::string DeviceForComNumber(int n, const std::string& portMapFolder, const std::string& devRoot,
                                const std::string& sysRoot)
 {
     if (n < 1 || n > kHighestComNumber) {
         return {};
     }
-    if (!portMapFolder.empty()) {
-        const std::string link = portMapFolder + "/com" + std::to_string(n);
-        struct stat entry {};
-        if (lstat(link.c_str(), &entry) == 0) {
-            // A pinned number means this device or none: a dangling link
-            // must not quietly reach some other port.
-            return stat(link.c_str(), &entry) == 0 ? link : std::string();
-        }
+    if (const std::optional<std::string> pinned = PinnedDevice(n, portMapFolder)) {
+        return *pinned;
     }
     const std::vector<std::string> ports = SerialPortsPresent(devRoot, sysRoot);
     return static_cast<std::size_t>(n) <= ports.size() ? ports[static_cast<std::size_t>(n) - 1] : std::string();

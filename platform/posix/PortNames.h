@@ -13,6 +13,11 @@ std::optional<int> ComNumberFromPath(const std::string& path);
 // ${XDG_CONFIG_HOME:-$HOME/.config}/vrt58-dsp-updater/ports
 std::string PortMapFolder();
 
+// How a user pinned COM<n>: the link com<n> in `portMapFolder` when there
+// is one, or "" when that link leads nowhere (the number then names no
+// device). Nothing when COM<n> is not pinned.
+std::optional<std::string> PinnedDevice(int n, const std::string& portMapFolder);
+
 // The device of this machine that COM<n> names: the link com<n> in the port
 // map folder, else the n-th serial port present (USB ACM, USB serial, other
 // tty devices with a device node in sysfs, then real legacy ports).
