@@ -28,46 +28,6 @@ const std::string MAIN_TITLE = "^VRT-58 DSP Update Utility 1.4$";
 const std::string BOX_TITLE = "^VRT58DSPUpdater$";
 const std::string ABOUT_TITLE = "^About the VRT-58 DSP Update Utility$";
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry GeometryOf(const std::string& window)
-{
-    Geometry g;
-    for (const std::string& line : RunProgram({"xdotool", "getwindowgeometry", "--shell", window})) {
-        std::sscanf(line.c_str(), "X=%d", &g.x);
-        std::sscanf(line.c_str(), "Y=%d", &g.y);
-        std::sscanf(line.c_str(), "WIDTH=%d", &g.width);
-        std::sscanf(line.c_str(), "HEIGHT=%d", &g.height);
-    }
-    return g;
-}
-
-// Clicks the centre of the template rectangle (dialog units) of a control
-// of the main dialog, whose client area is 343 x 274 units.
-bool ClickControl(const std::string& window, int x, int y, int cx, int cy)
-{
-    const Geometry g = GeometryOf(window);
-    return ClickAt(g.x + g.width * (2 * x + cx) / (2 * 343), g.y + g.height * (2 * y + cy) / (2 * 274));
-}
-
-bool WaitGone(const std::string& title, int seconds = 10)
-{
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (RunProgram({"xdotool", "search", "--onlyvisible", "--name", title}).empty()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-bool Any(const Lines& lines, const std::string& part)
-{
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
-}
-
 class UpdaterGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -166,8 +126,7 @@ TEST_F(UpdaterGuiTest, SevenStepsInstallTheImage)
     EXPECT_TRUE(Any(sim->Lines(), "header: 66 02 34 CF 03 06"));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     Screenshot("root", SHOTS + "/app-05-done.png");
-    EXPECT_TRUE(RunProgram({"xdotool", "search", "--onlyvisible", "--name", BOX_TITLE}).empty())
-        << "no box after a completed update";
+    EXPECT_FALSE(Visible(BOX_TITLE)) << "no box after a completed update";
 
     ASSERT_TRUE(ClickControl(main, 261, 234, 65, 14));  // EXIT
     EXPECT_EQ(app->Finish(10000), 0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -264,6 +265,45 @@ bool PressKeysGrabbed(const std::vector<std::string>& keys)
     int status = 0;
     RunProgram(argv, 12, &status);
     return status == 0;
+}
+
+Geometry GeometryOf(const std::string& window)
+{
+    Geometry g;
+    for (const std::string& line : RunProgram({"xdotool", "getwindowgeometry", "--shell", window})) {
+        std::sscanf(line.c_str(), "X=%d", &g.x);
+        std::sscanf(line.c_str(), "Y=%d", &g.y);
+        std::sscanf(line.c_str(), "WIDTH=%d", &g.width);
+        std::sscanf(line.c_str(), "HEIGHT=%d", &g.height);
+    }
+    return g;
+}
+
+bool ClickControl(const std::string& window, int x, int y, int cx, int cy)
+{
+    const Geometry g = GeometryOf(window);
+    return ClickAt(g.x + g.width * (2 * x + cx) / (2 * 343), g.y + g.height * (2 * y + cy) / (2 * 274));
+}
+
+bool Visible(const std::string& title)
+{
+    return !RunProgram({"xdotool", "search", "--onlyvisible", "--name", title}).empty();
+}
+
+bool WaitGone(const std::string& title, int seconds)
+{
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (!Visible(title)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+bool Any(const std::vector<std::string>& lines, const std::string& part)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
 }
 
 bool ClickAt(int x, int y, int button)

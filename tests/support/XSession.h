@@ -80,6 +80,21 @@ bool PressKeys(const std::string& window, const std::vector<std::string>& keys);
 bool PressKeysGrabbed(const std::vector<std::string>& keys);
 // Clicks mouse `button` at screen position (x, y).
 bool ClickAt(int x, int y, int button = 1);
+// Where `window` is on the screen and how big, in pixels.
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+Geometry GeometryOf(const std::string& window);
+// Clicks the centre of a control's template rectangle (x, y, cx, cy in
+// dialog units) in `window`, the client area of the main dialog, which is
+// 343 x 274 units: a click at that proportion of the window hits it.
+bool ClickControl(const std::string& window, int x, int y, int cx, int cy);
+// Whether a visible window's title matches `title`.
+bool Visible(const std::string& title);
+// Waits up to `seconds` until no visible window's title matches `title`.
+bool WaitGone(const std::string& title, int seconds = 10);
+// Whether any of `lines` contains `part`.
+bool Any(const std::vector<std::string>& lines, const std::string& part);
 // Saves a picture of `window` ("root": the whole screen) as a PNG.
 bool Screenshot(const std::string& window, const std::string& path);
 // The share of a picture's pixels that are coloured (saturation

@@ -46,51 +46,6 @@ constexpr int COM = 1;  // this test's port; other windows tests use others
 // Wine starts a program in a second or two, more on a loaded machine.
 constexpr int START_SECONDS = 30;
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry GeometryOf(const std::string& window)
-{
-    Geometry g;
-    for (const std::string& line : RunProgram({"xdotool", "getwindowgeometry", "--shell", window})) {
-        std::sscanf(line.c_str(), "X=%d", &g.x);
-        std::sscanf(line.c_str(), "Y=%d", &g.y);
-        std::sscanf(line.c_str(), "WIDTH=%d", &g.width);
-        std::sscanf(line.c_str(), "HEIGHT=%d", &g.height);
-    }
-    return g;
-}
-
-// Clicks the centre of the template rectangle (dialog units) of a control
-// of the main dialog, whose client area is 343 x 274 units.
-bool ClickControl(const std::string& window, int x, int y, int cx, int cy)
-{
-    const Geometry g = GeometryOf(window);
-    return ClickAt(g.x + g.width * (2 * x + cx) / (2 * 343), g.y + g.height * (2 * y + cy) / (2 * 274));
-}
-
-bool Visible(const std::string& title)
-{
-    return !RunProgram({"xdotool", "search", "--onlyvisible", "--name", title}).empty();
-}
-
-bool WaitGone(const std::string& title, int seconds = 10)
-{
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (!Visible(title)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-bool Any(const Lines& lines, const std::string& part)
-{
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
-}
-
 double SecondsSince(SteadyClock::time_point start)
 {
     return std::chrono::duration<double>(SteadyClock::now() - start).count();
