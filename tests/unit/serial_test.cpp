@@ -241,6 +241,34 @@ TEST_F(SerialTest, WritePacesToTheLineTimeOfTheRequestedCount)
     }
 }
 
+TEST_F(SerialTest, PacingStaysDefinedForANegativeCountOrAnUnusableRate)
+{
+    struct Case {
+        const char* name;
+        std::int32_t baud;
+        std::int32_t count;
+        std::uint64_t wantMs;
+    };
+    const Case cases[] = {
+        {"negative count", 19200, -100, 0},
+        {"zero baud", 0, 100, 0},
+        {"zero baud, zero count", 0, 0, 0},
+        {"negative baud", -19200, 100, 0},
+        {"line time beyond the tick counter", 1, INT32_MAX, UINT32_MAX},
+        {"valid settings still pace", 19200, 100, 52},
+    };
+    auto port = OpenPort();
+    WritesComplete();
+    std::uint8_t byte = 0x41;  // the mocked device reads nothing of it
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(port->SetParams(c.baud, 'N', 8, 1, true, false));
+        const std::uint64_t before = clock.Now();
+        port->Write(&byte, c.count, 5000);
+        EXPECT_EQ(clock.Now() - before, c.wantMs);
+    }
+}
+
 // Every way a transfer can go, for reads and writes: what is returned, which
 // line is traced, and that nothing is left pending when the call returns.
 struct TransferCase {
