@@ -1,10 +1,13 @@
 // The serial port object against a mocked device: line settings, pacing,
-// every branch of a transfer and its diagnostic lines.
+// every branch of a transfer and its diagnostic lines; and the echo check
+// against the in-memory line, where arrivals happen at exact times.
 #include "platform/Services.h"
+#include "platform/fake/FakeCommDevice.h"
 #include "platform/fake/VirtualClock.h"
 #include "serial/CSerial.h"
 #include "serial/SerialTrace.h"
 #include "support/MockCommDevice.h"
+#include "support/ScriptedPeer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -362,6 +365,55 @@ TEST_F(SerialTest, WaitFailureStillWaitsOutTheLineTime)
     const auto before = clock.Now();
     EXPECT_EQ(port->Write(data.data(), 100, 5000), 0);
     EXPECT_EQ(clock.Now() - before, 52u);
+}
+
+TEST(SerialReadBackTest, EdgesOfTheEchoCheck)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    struct Piece {
+        std::uint64_t at;  // ms after the call begins
+        Bytes bytes;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Piece> arriving;
+        std::int32_t length;
+        std::int32_t verify;
+        std::uint32_t waitMs;
+        bool want;
+        std::uint64_t wantMs;    // how long the call took
+        std::uint32_t wantLeft;  // bytes still queued once everything has arrived
+    };
+    const std::uint8_t expected[] = {0x01, 0x02, 0x03, 0x04};
+    const Case cases[] = {
+        {"whole echo at once", {{0, {1, 2, 3, 4}}}, 4, 1, 1000, true, 0, 0},
+        {"echo in pieces, looked for every 2 ms", {{0, {1, 2}}, {1, {3, 4}}}, 4, 1, 1000, true, 2, 0},
+        {"only the echo's own bytes are taken", {{0, {1, 2, 3, 4, 0xAA}}}, 4, 1, 1000, true, 0, 1},
+        {"length 0: true, nothing read, no wait", {{0, {1}}}, 0, 1, 1000, true, 0, 1},
+        {"limit 0: false, nothing read", {{0, {1, 2, 3, 4}}}, 4, 1, 0, false, 0, 4},
+        {"the rest arriving at the limit is too late", {{0, {1, 2}}, {10, {3, 4}}}, 4, 1, 10, false, 10, 2},
+        {"mismatch: false at once, the rest stays queued", {{0, {1, 0xFF}}, {3, {3, 4}}}, 4, 1, 1000, false, 0, 2},
+        {"partial echo: false at the limit, the part consumed", {{0, {1, 2}}}, 4, 1, 100, false, 100, 0},
+        {"verify off: true, what waits is purged, later bytes stay", {{0, {0xAA, 0xBB, 0xCC}}, {5, {0xDD}}}, 4, 0,
+         1000, true, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::fake::VirtualClock clock;
+        testing_support::ScriptedPeer peer;
+        peer.echo = testing_support::ScriptedPeer::Echo::None;
+        platform::fake::FakeCommPorts ports(clock, peer);
+        platform::ScopedServices scoped(clock, ports);
+        CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
+        const std::uint64_t start = clock.Now();
+        for (const auto& p : c.arriving) {
+            peer.Send(p.bytes, start + p.at);
+        }
+        EXPECT_EQ(port.ReadBack(expected, c.length, c.verify, c.waitMs), c.want);
+        EXPECT_EQ(clock.Now() - start, c.wantMs);
+        clock.Advance(50);
+        EXPECT_EQ(port.BytesWaiting(), static_cast<std::int32_t>(c.wantLeft));
+    }
 }
 
 }  // namespace
