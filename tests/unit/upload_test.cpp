@@ -65,7 +65,10 @@ protected:
 
 TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
 {
-    Press(g_firmwareImage, [&] { h.peer.Send({'U'}, h.clock.Now() + 150); });
+    Press(g_firmwareImage, [&] {
+        h.peer.Send({'U'}, h.clock.Now() + 150);
+        h.windows.PresetWindowRect(IDD_PROGRESS, {0, 0, 281, 61});
+    });
 
     const Bytes got = Received();
     ASSERT_EQ(got.size(), 6u + 27038u);
@@ -97,6 +100,8 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     EXPECT_EQ(bar.positions.back(), 27038);
     EXPECT_TRUE(progress[0]->destroyed);
     EXPECT_EQ(progress[0]->owner, &h.Main());
+    // Centred on the main dialog at (100, 100)-(700, 600): 400 - 281 / 2, 350 - 61 / 2.
+    EXPECT_EQ(progress[0]->rect, (Rect{260, 320, 541, 381}));
 
     EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
     EXPECT_EQ(h.Main().Control(IDC_DONE_TEXT)->text, kDone);
@@ -152,6 +157,7 @@ TEST_F(UploadTest, HeaderCountsWordsAndTheStreamCountsBytes)
 TEST_F(UploadTest, NoiseBeforeTheSyncByteIsDropped)
 {
     Press(g_firmwareImage, [&] {
+        h.ports.Record().reads.clear();
         h.peer.Send({0x00, 0x13}, h.clock.Now() + 120);
         h.peer.Send({'U', 0xEE, 0xEE}, h.clock.Now() + 300);
         // A flood during the stream is drained, 200 bytes after each chunk.
@@ -161,12 +167,38 @@ TEST_F(UploadTest, NoiseBeforeTheSyncByteIsDropped)
     ASSERT_EQ(got.size(), 6u + 27038u);
     EXPECT_EQ(h.peer.chunks[0].at - pressedAt, 300u + 2u);  // the header follows the 'U' at once
     EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
+    const auto& reads = h.ports.Record().reads;
+    EXPECT_EQ(*std::max_element(reads.begin(), reads.end()), 200u);  // the drain's buffer, filled and no more
+}
+
+TEST_F(UploadTest, ShortWritesAdvanceByWhatWentOut)
+{
+    Press(g_firmwareImage, [&] {
+        h.peer.Send({'U'}, h.clock.Now() + 150);
+        h.ports.Faults().shortWriteLimit = 4;  // every write takes 4 bytes at most
+    });
+    const Bytes got = Received();
+    ASSERT_EQ(got.size(), 6u + 27038u);
+    EXPECT_THAT(Bytes(got.begin(), got.begin() + 6), ElementsAre(0x66, 0x02, 0x34, 0xCF, 0x03, 0x06));
+    EXPECT_TRUE(std::equal(got.begin() + 6, got.end(), g_firmwareImage.payload));
+    EXPECT_EQ(h.peer.chunks[1].bytes.size(), 2u);  // the header's rest, from its offset
+    const auto& bar = *h.windows.DialogsFrom(IDD_PROGRESS)[0]->Control(IDC_PROGRESS);
+    ASSERT_EQ(bar.positions.size(), 6760u);
+    EXPECT_EQ(bar.positions.front(), 4);
+    EXPECT_EQ(bar.positions.back(), 27038);
+    EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
 }
 
 TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
 {
-    for (const std::uint64_t syncAfter : {std::uint64_t{2150}, UINT64_MAX}) {
-        SCOPED_TRACE(syncAfter);
+    // Times from the press; the window opens after the 100 ms pause. Noise
+    // inside the window does not restart it.
+    struct Case {
+        std::uint64_t noiseAfter;
+        std::uint64_t syncAfter;
+    };
+    for (const Case c : {Case{UINT64_MAX, 2150}, Case{UINT64_MAX, UINT64_MAX}, Case{2000, 2150}}) {
+        SCOPED_TRACE(testing::Message() << "noise " << c.noiseAfter << " sync " << c.syncAfter);
         AppHarness fresh;
         fresh.clock.SetCostPerTick(1);
         CUpdaterDlg local;
@@ -177,8 +209,11 @@ TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
             d.Click(IDC_TEST);
             fresh.peer.onReceive = {};
             fresh.peer.chunks.clear();
-            if (syncAfter != UINT64_MAX) {
-                fresh.peer.Send({'U'}, fresh.clock.Now() + syncAfter);
+            if (c.noiseAfter != UINT64_MAX) {
+                fresh.peer.Send({0x00}, fresh.clock.Now() + c.noiseAfter);
+            }
+            if (c.syncAfter != UINT64_MAX) {
+                fresh.peer.Send({'U'}, fresh.clock.Now() + c.syncAfter);
             }
             fresh.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
                 portOpenDuringBox = fresh.ports.Record().open;
