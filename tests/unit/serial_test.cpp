@@ -136,6 +136,14 @@ TEST_F(SerialTest, MapsParityStopBitsAndModemLines)
 
 TEST_F(SerialTest, RefusedSettingsThrowAndReleaseTheDevice)
 {
+    {
+        // Refused on an open port: the character time falls back to 1 ms
+        // until settings are accepted again.
+        auto port = OpenPort();
+        ON_CALL(*dev, GetState(_)).WillByDefault(Return(false));
+        EXPECT_FALSE(port->SetParams(9600, 'N', 8, 1, true, false));
+        EXPECT_EQ(port->MsPerChar(), 1.0);
+    }
     struct Case {
         const char* what;
         std::function<void(MockCommDevice&)> arrange;
@@ -267,7 +275,7 @@ TEST_F(SerialTest, PacingStaysDefinedForANegativeCountOrAnUnusableRate)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(port->SetParams(c.baud, 'N', 8, 1, true, false));
         const std::uint64_t before = clock.Now();
-        port->Write(&byte, c.count, 5000);
+        EXPECT_EQ(port->Write(&byte, c.count, 5000), std::max(c.count, 0));
         EXPECT_EQ(clock.Now() - before, c.wantMs);
     }
 }
@@ -323,12 +331,13 @@ TEST_F(SerialTest, EveryTransferBranch)
             ON_CALL(*dev, ClearError(_, _)).WillByDefault(Return(true));
             EXPECT_CALL(*dev, EndTransfer()).Times(c.ended ? 1 : 0);
             EXPECT_CALL(*dev, ResetEvent()).Times(c.reset && (reading || c.resultOk) ? 1 : 0);
+            // Limits no caller uses: the wait must get the caller's own.
             if (c.start == IoStart::Pending) {
-                EXPECT_CALL(*dev, Wait(reading ? 100u : 5000u));
+                EXPECT_CALL(*dev, Wait(reading ? 250u : 4000u));
             }
             std::uint8_t buf[4] = {1, 2, 3, 4};
             const char* wantLine = reading ? c.wantReadLine : c.wantWriteLine;
-            const int got = reading ? port->Read(buf, 4, 100) : port->Write(buf, 4, 5000);
+            const int got = reading ? port->Read(buf, 4, 250) : port->Write(buf, 4, 4000);
             EXPECT_EQ(got, reading ? c.wantRead : c.wantWrite) << (reading ? "read" : "write");
             if (wantLine != nullptr) {
                 EXPECT_THAT(trace, ElementsAre(wantLine));
@@ -342,11 +351,18 @@ TEST_F(SerialTest, EveryTransferBranch)
 TEST_F(SerialTest, ReadTracesPendingLineErrorsAndGoesAhead)
 {
     auto port = OpenPort();
-    EXPECT_CALL(*dev, ClearError(_, _)).WillOnce(DoAll(SetArgReferee<0>(0x0Au), SetArgReferee<1>(1u), Return(true)));
-    EXPECT_CALL(*dev, StartRead(_, 1u, _, _)).WillOnce(DoAll(SetArgReferee<2>(1u), Return(IoStart::Completed)));
     std::uint8_t b = 0;
-    EXPECT_EQ(port->Read(&b, 1, 100), 1);
-    EXPECT_THAT(trace, ElementsAre("CSerial::Read - ClearCommError returns 0x0000000A"));
+    const std::pair<std::uint32_t, const char*> masks[] = {
+        {0x0Au, "CSerial::Read - ClearCommError returns 0x0000000A"},
+        {0x01u, "CSerial::Read - ClearCommError returns 0x00000001"},  // any mask but 0
+    };
+    for (const auto& [mask, line] : masks) {
+        trace.clear();
+        EXPECT_CALL(*dev, ClearError(_, _)).WillOnce(DoAll(SetArgReferee<0>(mask), SetArgReferee<1>(1u), Return(true)));
+        EXPECT_CALL(*dev, StartRead(_, 1u, _, _)).WillOnce(DoAll(SetArgReferee<2>(1u), Return(IoStart::Completed)));
+        EXPECT_EQ(port->Read(&b, 1, 100), 1);
+        EXPECT_THAT(trace, ElementsAre(line));
+    }
 
     // A write clears line errors without a line.
     trace.clear();
