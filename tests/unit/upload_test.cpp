@@ -41,6 +41,7 @@ protected:
         h.NormalScanner(0x01, 0x13);
         h.windows.PresetWindowRect(IDD_MAIN, {100, 100, 700, 600});
         h.Run(*dlg, [&](testwin::TestDialog& d) {
+            d.Select(IDC_PORT_LIST, 2);  // COM3: the port that was tested is the one updated
             ASSERT_TRUE(d.Click(IDC_TEST));
             ASSERT_TRUE(d.Record().Control(IDC_UPDATE)->enabled);
             h.peer.onReceive = {};
@@ -57,7 +58,7 @@ protected:
     // What the scanner received after the press, and when, relative to it.
     Bytes Received() const { return h.peer.Written(); }
 
-    AppHarness h;
+    AppHarness h{0xFFFF0000u, 3};
     std::unique_ptr<CUpdaterDlg> dlg;
     std::uint64_t pressedAt = 0;
     std::uint64_t took = 0;
@@ -66,7 +67,10 @@ protected:
 TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
 {
     Press(g_firmwareImage, [&] {
-        h.peer.Send({'U'}, h.clock.Now() + 150);
+        // The 'U' is waiting when the window opens, so nothing polls and
+        // reading the clock may be free: every pause shows exactly.
+        h.clock.SetCostPerTick(0);
+        h.peer.Send({'U'}, h.clock.Now() + 50);
         h.windows.PresetWindowRect(IDD_PROGRESS, {0, 0, 281, 61});
     });
 
@@ -80,12 +84,10 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     const auto& chunks = h.peer.chunks;
     ASSERT_EQ(chunks.size(), 272u);
     EXPECT_EQ(chunks[0].bytes.size(), 6u);
-    EXPECT_GE(chunks[1].at - chunks[0].at, 200u + 3u);  // header: 3 ms on the line, then 200 ms
-    EXPECT_LE(chunks[1].at - chunks[0].at, 210u);
+    EXPECT_EQ(chunks[1].at - chunks[0].at, 3u + 200u);  // header: 3 ms on the line, then 200 ms
     for (std::size_t i = 1; i < 271; ++i) {
         ASSERT_EQ(chunks[i].bytes.size(), 100u);
-        ASSERT_GE(chunks[i + 1].at - chunks[i].at, 152u);
-        ASSERT_LE(chunks[i + 1].at - chunks[i].at, 160u);
+        ASSERT_EQ(chunks[i + 1].at - chunks[i].at, 52u + 100u);
     }
     EXPECT_EQ(chunks[271].bytes.size(), 38u);
 
@@ -112,7 +114,8 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     EXPECT_FALSE(h.ports.Record().open);
     EXPECT_EQ(h.windows.WaitCursorBegins(), 1);
     EXPECT_FALSE(h.windows.IsWaitCursorOn());
-    EXPECT_GT(took, 100u + 150u + 203u + 271u * 152u);
+    EXPECT_EQ(took, 100u + 203u + 270u * 152u + 19u + 100u);  // the last chunk: 38 bytes, 19 ms
+    EXPECT_EQ(h.ports.OpenedPaths(), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM3"}));
 }
 
 TEST_F(UploadTest, HeaderCountsWordsAndTheStreamCountsBytes)
@@ -228,8 +231,9 @@ TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
         EXPECT_TRUE(portOpenDuringBox);  // closed only once the box is dismissed
         EXPECT_FALSE(fresh.ports.Record().open);
         EXPECT_TRUE(fresh.peer.chunks.empty());
-        EXPECT_GE(took, 2100u);
-        EXPECT_LE(took, 2110u);
+        // The pause, one clock reading to open the window, then one per
+        // poll (each costs 1 ms here) until 2000 ms have passed.
+        EXPECT_EQ(took, 100u + 1u + 2000u);
         EXPECT_TRUE(fresh.Enabled(IDC_UPDATE));
         EXPECT_FALSE(fresh.Enabled(IDC_TEST));
         EXPECT_TRUE(fresh.windows.DialogsFrom(IDD_PROGRESS).empty());
@@ -242,7 +246,7 @@ TEST_F(UploadTest, HeldPortFailsAtOnce)
     Press(g_firmwareImage, [&] { h.ports.SetHeld(true); });
     ASSERT_EQ(h.windows.MessageBoxes().size(), 3u);
     EXPECT_EQ(h.windows.MessageBoxes()[2].text,
-              "Unable to open the port COM1. Make sure that it's actually\nexists and is not being used by any other "
+              "Unable to open the port COM3. Make sure that it's actually\nexists and is not being used by any other "
               "program (e.g. a\nPDA program like Palm's HotSync).");
     EXPECT_EQ(h.windows.MessageBoxes()[2].style, MB_ICONWARNING);
     EXPECT_LE(took, 2u);  // no pause and no wait (reading the clock costs 1 ms here)
