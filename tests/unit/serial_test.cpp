@@ -140,7 +140,7 @@ TEST_F(SerialTest, RefusedSettingsThrowAndReleaseTheDevice)
         // Refused on an open port: the character time falls back to 1 ms
         // until settings are accepted again.
         auto port = OpenPort();
-        ON_CALL(*dev, GetState(_)).WillByDefault(Return(false));
+        ON_CALL(*dev, SetState(_)).WillByDefault(Return(false));
         EXPECT_FALSE(port->SetParams(9600, 'N', 8, 1, true, false));
         EXPECT_EQ(port->MsPerChar(), 1.0);
     }
