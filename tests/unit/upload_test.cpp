@@ -66,12 +66,16 @@ protected:
 
 TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
 {
+    std::vector<std::size_t> windowsAtWrite;  // progress windows made when each write went out
     Press(g_firmwareImage, [&] {
         // The 'U' is waiting when the window opens, so nothing polls and
         // reading the clock may be free: every pause shows exactly.
         h.clock.SetCostPerTick(0);
         h.peer.Send({'U'}, h.clock.Now() + 50);
         h.windows.PresetWindowRect(IDD_PROGRESS, {0, 0, 281, 61});
+        h.peer.onReceive = [&](testing_support::ScriptedPeer&, std::span<const std::uint8_t>, std::uint64_t) {
+            windowsAtWrite.push_back(h.windows.DialogsFrom(IDD_PROGRESS).size());
+        };
     });
 
     const Bytes got = Received();
@@ -102,6 +106,8 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     EXPECT_EQ(bar.positions.back(), 27038);
     EXPECT_TRUE(progress[0]->destroyed);
     EXPECT_EQ(progress[0]->owner, &h.Main());
+    EXPECT_EQ(windowsAtWrite.front(), 0u);  // the header goes out before the window opens
+    EXPECT_EQ(windowsAtWrite[1], 1u);
     // Centred on the main dialog at (100, 100)-(700, 600): 400 - 281 / 2, 350 - 61 / 2.
     EXPECT_EQ(progress[0]->rect, (Rect{260, 320, 541, 381}));
 
