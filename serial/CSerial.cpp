@@ -4,10 +4,33 @@
 #include "platform/Services.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 using platform::IoStart;
 using platform::WaitResult;
+
+namespace {
+
+// The line time of `count` characters in whole milliseconds, truncated. A
+// negative count, or a rate that gives no usable character time (zero or
+// negative baud: infinite, NaN or negative), paces nothing; a time beyond
+// the 32-bit tick counter is held at its largest value. Either way the
+// conversion to an unsigned count stays defined.
+std::uint32_t LineTimeMs(std::int32_t count, double msPerChar)
+{
+    const double ms = static_cast<double>(count) * msPerChar;
+    if (!std::isfinite(ms) || ms <= 0.0) {
+        return 0;
+    }
+    if (ms >= static_cast<double>(UINT32_MAX)) {
+        return UINT32_MAX;
+    }
+    return static_cast<std::uint32_t>(ms);
+}
+
+}  // namespace
 
 CSerial::CSerial(const char* path, std::int32_t baud, std::int32_t parity, std::int32_t dataBits,
                  std::int32_t stopBits, bool dtr, bool rts)
@@ -213,7 +236,7 @@ std::int32_t CSerial::Write(const std::uint8_t* buffer, std::int32_t count, std:
 
     // Pace to the line rate: never return before the requested bytes' line
     // time has passed since the write began.
-    const auto expected = static_cast<std::uint32_t>(static_cast<double>(count) * m_dMsPerChar);
+    const std::uint32_t expected = LineTimeMs(count, m_dMsPerChar);
     const std::uint32_t elapsed = clock.TickCount() - start;
     if (elapsed < expected) {
         clock.Sleep(expected - elapsed);

@@ -153,6 +153,7 @@ public:
                       Overlapped& /*overlapped*/) override
     {
         Call("StartRead");
+        m_ports.m_record.reads.push_back(count);
         done = 0;
         if (const auto refused = Refuse(Faults().readStartFails)) {
             return *refused;
@@ -183,7 +184,8 @@ public:
         }
         m_signalled = false;
         const std::uint64_t now = m_ports.m_clock.Now();
-        const std::uint32_t taken = std::min(count, Faults().writeAcceptLimit);
+        const std::uint32_t accepted = std::min(count, Faults().writeAcceptLimit);
+        const std::uint32_t taken = std::min(accepted, Faults().shortWriteLimit);
         if (taken > 0) {
             const std::span<const std::uint8_t> bytes(buffer, taken);
             m_ports.m_record.written.insert(m_ports.m_record.written.end(), bytes.begin(), bytes.end());
@@ -192,6 +194,10 @@ public:
         m_transfer = Transfer{};
         m_transfer.count = count;
         m_transfer.done = taken;
+        if (taken < accepted) {
+            done = taken;  // a short write: complete, with fewer bytes than asked
+            return Complete();
+        }
         if (taken < count) {
             // With all-zero time-outs a write ends only when every byte is
             // taken: this one never will.

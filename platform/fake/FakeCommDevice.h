@@ -55,6 +55,8 @@ struct FakeFaults {
                                       // after the line time of its bytes
     std::uint32_t writeAcceptLimit = UINT32_MAX;  // bytes a write takes at most;
                                                   // 0: the line takes nothing
+    std::uint32_t shortWriteLimit = UINT32_MAX;   // a write of more bytes completes
+                                                  // at once having taken only these
     std::uint32_t lineErrors = 0;     // mask ClearError reports once
     bool clearErrorFails = false;     // ClearError reports failure
     std::uint32_t errorCode = 31;     // what a knob's failure reports
@@ -70,6 +72,7 @@ inline constexpr std::uint32_t FAKE_ERROR_ACCESS_DENIED = 5;  // ERROR_ACCESS_DE
 // What the fake saw of the serial port object.
 struct FakeRecord {
     std::vector<std::uint8_t> written;  // every byte the PC wrote, in order
+    std::vector<std::uint32_t> reads;   // the count every read asked for, in order
     LineSettings settings;              // the last settings applied
     CommTimeouts timeouts;              // the last time-outs applied
     int opens = 0;

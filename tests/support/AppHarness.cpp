@@ -4,7 +4,10 @@
 
 namespace testing_support {
 
-AppHarness::AppHarness(std::uint32_t startTick) : clock(startTick) {}
+AppHarness::AppHarness(std::uint32_t startTick, int portNumber)
+    : clock(startTick), ports(clock, peer, portNumber)
+{
+}
 
 void AppHarness::Run(CUpdaterDlg& dialog, std::function<void(platform::testwin::TestDialog&)> user)
 {

@@ -17,7 +17,8 @@ namespace testing_support {
 // The whole program's surroundings in memory: a virtual clock, the fake line
 // with a scripted scanner on COM1, and the test window system.
 struct AppHarness {
-    explicit AppHarness(std::uint32_t startTick = 0xFFFF0000u);
+    // The scripted scanner hangs on COM`portNumber`.
+    explicit AppHarness(std::uint32_t startTick = 0xFFFF0000u, int portNumber = 1);
 
     // Runs the main dialog: Yes to the warning, then `user` plays the user.
     void Run(CUpdaterDlg& dialog, std::function<void(platform::testwin::TestDialog&)> user);

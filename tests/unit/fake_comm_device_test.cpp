@@ -203,6 +203,13 @@ TEST(FakeCommDevice, KnobsPushEachOperationDownItsFailureBranch)
     EXPECT_EQ(errors, 0u) << "line errors are reported once";
     faults.clearErrorFails = true;
     EXPECT_FALSE(device.ClearError(errors, waiting));
+
+    faults.shortWriteLimit = 2;  // completes at once, with fewer bytes than asked
+    const auto three = Bytes("41 42 43");
+    ASSERT_EQ(device.StartWrite(three.data(), 3, done, overlapped), IoStart::Completed);
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(line.ports.Record().written, Bytes("05 41 42"));
+    EXPECT_EQ(line.ports.Record().reads, (std::vector<std::uint32_t>{1, 1}));
     EXPECT_EQ(line.ports.Record().misuse, 0);
 }
 

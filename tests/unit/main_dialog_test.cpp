@@ -34,6 +34,13 @@ TEST(MainDialogTest, StartsWithItsListVersionsAndWarning)
     CUpdaterDlg dlg;
     int result = 0;
     h.windows.OnModal(IDD_MAIN, [&](testwin::TestDialog& d) { d.Click(IDOK); });
+    // The warning comes last in the initialisation: list and texts are ready.
+    std::size_t entriesAtWarning = 0;
+    std::string captionAtWarning;
+    h.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
+        entriesAtWarning = h.Main().Control(IDC_PORT_LIST)->entries.size();
+        captionAtWarning = h.Main().caption;
+    });
     h.windows.QueueAnswer(IDYES);
     result = dlg.DoModal();
     EXPECT_EQ(result, IDOK);
@@ -64,6 +71,8 @@ TEST(MainDialogTest, StartsWithItsListVersionsAndWarning)
     EXPECT_EQ(warning.text, kWarning);
     EXPECT_EQ(warning.style, MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2);
     EXPECT_EQ(warning.caption, ApplicationName());
+    EXPECT_EQ(entriesAtWarning, 256u);
+    EXPECT_EQ(captionAtWarning, "VRT-58 DSP Update Utility 1.4");
 }
 
 TEST(MainDialogTest, AnythingButYesClosesWithoutTouchingAPort)

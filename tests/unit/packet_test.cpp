@@ -88,6 +88,18 @@ TEST(PacketTest, WireFormsLengthsAndValidity)
     }
 }
 
+TEST(PacketTest, DataCarriesAWholeFolderAtMost)
+{
+    // What one WRITE announces, one DATA must be able to carry.
+    CPacket data(PACKET_DATA);
+    data.m_nCount = FOLDER_SIZE;
+    data.m_pData = std::make_unique<std::uint8_t[]>(FOLDER_SIZE + 1);
+    EXPECT_EQ(data.RequestLength(), FOLDER_SIZE + 3);
+    EXPECT_NE(data.Encode(), nullptr);
+    data.m_nCount = FOLDER_SIZE + 1;
+    EXPECT_EQ(data.RequestLength(), 0);
+}
+
 TEST(PacketTest, NewPacketDefaults)
 {
     const CPacket p(PACKET_ENQ);
@@ -113,6 +125,10 @@ TEST(PacketTest, FrameCheck)
     EXPECT_FALSE(FrameIsGood(badSum));
     EXPECT_FALSE(FrameIsGood(noStx));
     EXPECT_FALSE(FrameIsGood(noEtx));
+
+    // The shortest frame has an empty body; anything shorter is no frame.
+    EXPECT_TRUE(FrameIsGood(std::vector<std::uint8_t>{0x02, 0x03, 0x03}));
+    EXPECT_FALSE(FrameIsGood(std::vector<std::uint8_t>{0x03, 0x03}));
 }
 
 TEST(PacketTest, ClearingTheQueueDeletesEveryPacket)

@@ -9,6 +9,24 @@ namespace {
 
 using platform::ControlKind;
 
+// Position 0, 0 lets the window system centre the dialog on its owner;
+// every dialog uses the same 8-point font.
+void ExpectCentredFrame(const platform::DialogTemplate& t)
+{
+    EXPECT_EQ(t.x, 0);
+    EXPECT_EQ(t.y, 0);
+    EXPECT_EQ(t.fontName, "MS Sans Serif");
+    EXPECT_EQ(t.fontSize, 8);
+}
+
+void ExpectPlaced(const platform::ControlTemplate& c, int x, int y, int cx, int cy)
+{
+    EXPECT_EQ(c.x, x);
+    EXPECT_EQ(c.y, y);
+    EXPECT_EQ(c.cx, cx);
+    EXPECT_EQ(c.cy, cy);
+}
+
 TEST(Resources, MainDialogHasItsTwentyControlsInTabOrder)
 {
     const platform::DialogTemplate* main = resources::FindTemplate(IDD_MAIN);
@@ -16,33 +34,35 @@ TEST(Resources, MainDialogHasItsTwentyControlsInTabOrder)
     EXPECT_EQ(main->caption, "VRT-58 DSP Update Utility");
     EXPECT_EQ(main->cx, 343);
     EXPECT_EQ(main->cy, 274);
+    ExpectCentredFrame(*main);
 
     struct Expected {
         int id;
         ControlKind kind;
         std::string_view textStart;
+        int x, y, cx, cy;
     };
     const Expected expected[] = {
-        {IDOK, ControlKind::DefPushButton, "EXIT"},
-        {IDC_PORT_LIST, ControlKind::DropDownList, ""},
-        {IDC_STATIC, ControlKind::StaticLeft, "Connect the VRT-58"},
-        {IDC_STATIC, ControlKind::StaticRight, "1."},
-        {IDC_STATIC, ControlKind::StaticLeft, "In the list"},
-        {IDC_STATIC, ControlKind::StaticRight, "2."},
-        {IDC_STATIC, ControlKind::StaticLeft, "Click the 'TEST'"},
-        {IDC_STATIC, ControlKind::StaticRight, "3."},
-        {IDC_TEST, ControlKind::PushButton, "TEST"},
-        {IDC_UPDATE_TEXT, ControlKind::StaticLeft, "Click the 'UPDATE'"},
-        {IDC_STATIC, ControlKind::StaticRight, "7."},
-        {IDC_UPDATE, ControlKind::PushButton, "UPDATE"},
-        {IDC_DONE_TEXT, ControlKind::StaticLeft, "Operation complete."},
-        {IDC_STATIC, ControlKind::StaticLeft, "Turn the scanner OFF"},
-        {IDC_STATIC, ControlKind::StaticRight, "4."},
-        {IDC_STATIC, ControlKind::StaticLeft, "Reconnect"},
-        {IDC_STATIC, ControlKind::StaticRight, "6."},
-        {IDC_STATIC, ControlKind::StaticLeft, "Turn the scanner back ON"},
-        {IDC_STATIC, ControlKind::StaticRight, "5."},
-        {IDC_VERSION_TEXT, ControlKind::StaticCenter, "SCANNER VERSION"},
+        {IDOK, ControlKind::DefPushButton, "EXIT", 261, 234, 65, 14},
+        {IDC_PORT_LIST, ControlKind::DropDownList, "", 261, 64, 65, 155},
+        {IDC_STATIC, ControlKind::StaticLeft, "Connect the VRT-58", 32, 34, 220, 30},
+        {IDC_STATIC, ControlKind::StaticRight, "1.", 7, 34, 21, 30},
+        {IDC_STATIC, ControlKind::StaticLeft, "In the list", 32, 64, 220, 30},
+        {IDC_STATIC, ControlKind::StaticRight, "2.", 7, 64, 21, 30},
+        {IDC_STATIC, ControlKind::StaticLeft, "Click the 'TEST'", 32, 94, 220, 30},
+        {IDC_STATIC, ControlKind::StaticRight, "3.", 7, 94, 21, 30},
+        {IDC_TEST, ControlKind::PushButton, "TEST", 261, 94, 65, 14},
+        {IDC_UPDATE_TEXT, ControlKind::StaticLeft, "Click the 'UPDATE'", 32, 204, 220, 30},
+        {IDC_STATIC, ControlKind::StaticRight, "7.", 7, 204, 21, 30},
+        {IDC_UPDATE, ControlKind::PushButton, "UPDATE", 261, 204, 65, 14},
+        {IDC_DONE_TEXT, ControlKind::StaticLeft, "Operation complete.", 32, 234, 220, 30},
+        {IDC_STATIC, ControlKind::StaticLeft, "Turn the scanner OFF", 32, 124, 220, 20},
+        {IDC_STATIC, ControlKind::StaticRight, "4.", 7, 124, 21, 20},
+        {IDC_STATIC, ControlKind::StaticLeft, "Reconnect", 32, 184, 220, 20},
+        {IDC_STATIC, ControlKind::StaticRight, "6.", 7, 184, 21, 20},
+        {IDC_STATIC, ControlKind::StaticLeft, "Turn the scanner back ON", 32, 144, 220, 40},
+        {IDC_STATIC, ControlKind::StaticRight, "5.", 7, 144, 21, 40},
+        {IDC_VERSION_TEXT, ControlKind::StaticCenter, "SCANNER VERSION", 7, 6, 329, 24},
     };
     ASSERT_EQ(main->controls.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -51,6 +71,7 @@ TEST(Resources, MainDialogHasItsTwentyControlsInTabOrder)
         EXPECT_EQ(control.id, expected[i].id);
         EXPECT_EQ(control.kind, expected[i].kind);
         EXPECT_TRUE(control.text.starts_with(expected[i].textStart));
+        ExpectPlaced(control, expected[i].x, expected[i].y, expected[i].cx, expected[i].cy);
         // Only the three buttons and the list take the focus; every text is a group.
         const bool isStatic = control.kind == ControlKind::StaticLeft ||
                               control.kind == ControlKind::StaticRight ||
@@ -76,7 +97,9 @@ TEST(Resources, MainDialogHasItsTwentyControlsInTabOrder)
         EXPECT_EQ(c[i].disabled, i == 11) << "control #" << i + 1;
         EXPECT_EQ(c[i].hidden, i == 12) << "control #" << i + 1;
     }
-    EXPECT_EQ((main->style & platform::WS_SYSMENU), platform::WS_SYSMENU);
+    // No minimise box and no maximise box.
+    EXPECT_EQ(main->style, platform::WS_POPUP | platform::WS_VISIBLE | platform::WS_CAPTION | platform::WS_SYSMENU |
+                               platform::DS_MODALFRAME | platform::DS_SETFONT);
     EXPECT_EQ(main->exStyle, platform::WS_EX_APPWINDOW);
 }
 
@@ -85,9 +108,15 @@ TEST(Resources, ProgressAndAboutTemplates)
     const platform::DialogTemplate* progress = resources::FindTemplate(IDD_PROGRESS);
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(progress->style, 0x80C000C0u);  // hidden at creation, no system menu
+    EXPECT_EQ(progress->exStyle, 0u);
     EXPECT_EQ(progress->caption, "");
+    EXPECT_EQ(progress->cx, 181);
+    EXPECT_EQ(progress->cy, 28);
+    ExpectCentredFrame(*progress);
     ASSERT_EQ(progress->controls.size(), 1u);
     EXPECT_EQ(progress->controls[0].id, IDC_PROGRESS);
+    EXPECT_EQ(progress->controls[0].text, "Progress1");
+    ExpectPlaced(progress->controls[0], 7, 7, 167, 14);
     EXPECT_EQ(progress->controls[0].kind, ControlKind::ProgressBar);
     EXPECT_TRUE(progress->controls[0].smooth);
     EXPECT_TRUE(progress->controls[0].border);
@@ -95,8 +124,25 @@ TEST(Resources, ProgressAndAboutTemplates)
     const platform::DialogTemplate* about = resources::FindTemplate(IDD_ABOUTBOX);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->caption, "About the VRT-58 DSP Update Utility");
-    EXPECT_EQ((about->style & platform::WS_VISIBLE), 0u);
+    EXPECT_EQ(about->style,  // not visible: the framework shows it once initialised
+              platform::WS_POPUP | platform::WS_CAPTION | platform::WS_SYSMENU | platform::DS_MODALFRAME |
+                  platform::DS_SETFONT);
+    EXPECT_EQ(about->exStyle, 0u);
+    EXPECT_EQ(about->cx, 259);
+    EXPECT_EQ(about->cy, 66);
+    ExpectCentredFrame(*about);
     ASSERT_EQ(about->controls.size(), 4u);
+    ExpectPlaced(about->controls[0], 11, 17, 20, 20);
+    ExpectPlaced(about->controls[1], 40, 12, 152, 8);
+    ExpectPlaced(about->controls[2], 40, 27, 152, 8);
+    ExpectPlaced(about->controls[3], 202, 7, 50, 14);
+    EXPECT_EQ(about->controls[0].id, IDC_STATIC);
+    EXPECT_EQ(about->controls[2].id, IDC_STATIC);
+    EXPECT_EQ(about->controls[2].kind, ControlKind::StaticLeft);
+    EXPECT_TRUE(about->controls[2].group);
+    EXPECT_EQ(about->controls[3].text, "OK");
+    EXPECT_TRUE(about->controls[3].group);
+    EXPECT_TRUE(about->controls[3].tabStop);
     EXPECT_EQ(about->controls[0].kind, ControlKind::Icon);
     EXPECT_EQ(about->controls[0].icon, resources::FindIcon(IDR_MAINFRAME));
     EXPECT_NE(about->controls[0].icon, nullptr);
@@ -107,6 +153,19 @@ TEST(Resources, ProgressAndAboutTemplates)
     EXPECT_EQ(about->controls[3].kind, ControlKind::DefPushButton);
 
     EXPECT_EQ(resources::FindTemplate(101), nullptr);
+}
+
+TEST(Resources, VersionData)
+{
+    const resources::VersionInfo& v = resources::VersionResource();
+    EXPECT_EQ(v.fileVersion, (std::array<std::uint16_t, 4>{0, 0, 1, 4}));
+    EXPECT_EQ(v.productVersion, (std::array<std::uint16_t, 4>{0, 0, 1, 4}));
+    EXPECT_EQ(v.productName, "VRT-58 DSP Update Utility");
+    EXPECT_EQ(v.fileDescription, "VRT58DSPUpdater");
+    EXPECT_EQ(v.internalName, "VRT58DSPUpdater");
+    EXPECT_EQ(v.originalFilename, "VRT58DSPUpdater.EXE");
+    EXPECT_EQ(v.language, 0x0409);
+    EXPECT_EQ(v.codePage, 0x04B0);
 }
 
 TEST(Resources, StringsAndMissingResources)

@@ -1,10 +1,13 @@
 // The serial port object against a mocked device: line settings, pacing,
-// every branch of a transfer and its diagnostic lines.
+// every branch of a transfer and its diagnostic lines; and the echo check
+// against the in-memory line, where arrivals happen at exact times.
 #include "platform/Services.h"
+#include "platform/fake/FakeCommDevice.h"
 #include "platform/fake/VirtualClock.h"
 #include "serial/CSerial.h"
 #include "serial/SerialTrace.h"
 #include "support/MockCommDevice.h"
+#include "support/ScriptedPeer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -133,6 +136,14 @@ TEST_F(SerialTest, MapsParityStopBitsAndModemLines)
 
 TEST_F(SerialTest, RefusedSettingsThrowAndReleaseTheDevice)
 {
+    {
+        // Refused on an open port: the character time falls back to 1 ms
+        // until settings are accepted again.
+        auto port = OpenPort();
+        ON_CALL(*dev, SetState(_)).WillByDefault(Return(false));
+        EXPECT_FALSE(port->SetParams(9600, 'N', 8, 1, true, false));
+        EXPECT_EQ(port->MsPerChar(), 1.0);
+    }
     struct Case {
         const char* what;
         std::function<void(MockCommDevice&)> arrange;
@@ -241,6 +252,34 @@ TEST_F(SerialTest, WritePacesToTheLineTimeOfTheRequestedCount)
     }
 }
 
+TEST_F(SerialTest, PacingStaysDefinedForANegativeCountOrAnUnusableRate)
+{
+    struct Case {
+        const char* name;
+        std::int32_t baud;
+        std::int32_t count;
+        std::uint64_t wantMs;
+    };
+    const Case cases[] = {
+        {"negative count", 19200, -100, 0},
+        {"zero baud", 0, 100, 0},
+        {"zero baud, zero count", 0, 0, 0},
+        {"negative baud", -19200, 100, 0},
+        {"line time beyond the tick counter", 1, INT32_MAX, UINT32_MAX},
+        {"valid settings still pace", 19200, 100, 52},
+    };
+    auto port = OpenPort();
+    WritesComplete();
+    std::uint8_t byte = 0x41;  // the mocked device reads nothing of it
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(port->SetParams(c.baud, 'N', 8, 1, true, false));
+        const std::uint64_t before = clock.Now();
+        EXPECT_EQ(port->Write(&byte, c.count, 5000), std::max(c.count, 0));
+        EXPECT_EQ(clock.Now() - before, c.wantMs);
+    }
+}
+
 // Every way a transfer can go, for reads and writes: what is returned, which
 // line is traced, and that nothing is left pending when the call returns.
 struct TransferCase {
@@ -292,12 +331,13 @@ TEST_F(SerialTest, EveryTransferBranch)
             ON_CALL(*dev, ClearError(_, _)).WillByDefault(Return(true));
             EXPECT_CALL(*dev, EndTransfer()).Times(c.ended ? 1 : 0);
             EXPECT_CALL(*dev, ResetEvent()).Times(c.reset && (reading || c.resultOk) ? 1 : 0);
+            // Limits no caller uses: the wait must get the caller's own.
             if (c.start == IoStart::Pending) {
-                EXPECT_CALL(*dev, Wait(reading ? 100u : 5000u));
+                EXPECT_CALL(*dev, Wait(reading ? 250u : 4000u));
             }
             std::uint8_t buf[4] = {1, 2, 3, 4};
             const char* wantLine = reading ? c.wantReadLine : c.wantWriteLine;
-            const int got = reading ? port->Read(buf, 4, 100) : port->Write(buf, 4, 5000);
+            const int got = reading ? port->Read(buf, 4, 250) : port->Write(buf, 4, 4000);
             EXPECT_EQ(got, reading ? c.wantRead : c.wantWrite) << (reading ? "read" : "write");
             if (wantLine != nullptr) {
                 EXPECT_THAT(trace, ElementsAre(wantLine));
@@ -311,11 +351,18 @@ TEST_F(SerialTest, EveryTransferBranch)
 TEST_F(SerialTest, ReadTracesPendingLineErrorsAndGoesAhead)
 {
     auto port = OpenPort();
-    EXPECT_CALL(*dev, ClearError(_, _)).WillOnce(DoAll(SetArgReferee<0>(0x0Au), SetArgReferee<1>(1u), Return(true)));
-    EXPECT_CALL(*dev, StartRead(_, 1u, _, _)).WillOnce(DoAll(SetArgReferee<2>(1u), Return(IoStart::Completed)));
     std::uint8_t b = 0;
-    EXPECT_EQ(port->Read(&b, 1, 100), 1);
-    EXPECT_THAT(trace, ElementsAre("CSerial::Read - ClearCommError returns 0x0000000A"));
+    const std::pair<std::uint32_t, const char*> masks[] = {
+        {0x0Au, "CSerial::Read - ClearCommError returns 0x0000000A"},
+        {0x01u, "CSerial::Read - ClearCommError returns 0x00000001"},  // any mask but 0
+    };
+    for (const auto& [mask, line] : masks) {
+        trace.clear();
+        EXPECT_CALL(*dev, ClearError(_, _)).WillOnce(DoAll(SetArgReferee<0>(mask), SetArgReferee<1>(1u), Return(true)));
+        EXPECT_CALL(*dev, StartRead(_, 1u, _, _)).WillOnce(DoAll(SetArgReferee<2>(1u), Return(IoStart::Completed)));
+        EXPECT_EQ(port->Read(&b, 1, 100), 1);
+        EXPECT_THAT(trace, ElementsAre(line));
+    }
 
     // A write clears line errors without a line.
     trace.clear();
@@ -334,6 +381,55 @@ TEST_F(SerialTest, WaitFailureStillWaitsOutTheLineTime)
     const auto before = clock.Now();
     EXPECT_EQ(port->Write(data.data(), 100, 5000), 0);
     EXPECT_EQ(clock.Now() - before, 52u);
+}
+
+TEST(SerialReadBackTest, EdgesOfTheEchoCheck)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    struct Piece {
+        std::uint64_t at;  // ms after the call begins
+        Bytes bytes;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Piece> arriving;
+        std::int32_t length;
+        std::int32_t verify;
+        std::uint32_t waitMs;
+        bool want;
+        std::uint64_t wantMs;    // how long the call took
+        std::uint32_t wantLeft;  // bytes still queued once everything has arrived
+    };
+    const std::uint8_t expected[] = {0x01, 0x02, 0x03, 0x04};
+    const Case cases[] = {
+        {"whole echo at once", {{0, {1, 2, 3, 4}}}, 4, 1, 1000, true, 0, 0},
+        {"echo in pieces, looked for every 2 ms", {{0, {1, 2}}, {1, {3, 4}}}, 4, 1, 1000, true, 2, 0},
+        {"only the echo's own bytes are taken", {{0, {1, 2, 3, 4, 0xAA}}}, 4, 1, 1000, true, 0, 1},
+        {"length 0: true, nothing read, no wait", {{0, {1}}}, 0, 1, 1000, true, 0, 1},
+        {"limit 0: false, nothing read", {{0, {1, 2, 3, 4}}}, 4, 1, 0, false, 0, 4},
+        {"the rest arriving at the limit is too late", {{0, {1, 2}}, {10, {3, 4}}}, 4, 1, 10, false, 10, 2},
+        {"mismatch: false at once, the rest stays queued", {{0, {1, 0xFF}}, {3, {3, 4}}}, 4, 1, 1000, false, 0, 2},
+        {"partial echo: false at the limit, the part consumed", {{0, {1, 2}}}, 4, 1, 100, false, 100, 0},
+        {"verify off: true, what waits is purged, later bytes stay", {{0, {0xAA, 0xBB, 0xCC}}, {5, {0xDD}}}, 4, 0,
+         1000, true, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::fake::VirtualClock clock;
+        testing_support::ScriptedPeer peer;
+        peer.echo = testing_support::ScriptedPeer::Echo::None;
+        platform::fake::FakeCommPorts ports(clock, peer);
+        platform::ScopedServices scoped(clock, ports);
+        CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
+        const std::uint64_t start = clock.Now();
+        for (const auto& p : c.arriving) {
+            peer.Send(p.bytes, start + p.at);
+        }
+        EXPECT_EQ(port.ReadBack(expected, c.length, c.verify, c.waitMs), c.want);
+        EXPECT_EQ(clock.Now() - start, c.wantMs);
+        clock.Advance(50);
+        EXPECT_EQ(port.BytesWaiting(), static_cast<std::int32_t>(c.wantLeft));
+    }
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ protected:
         h.NormalScanner(0x01, 0x13);
         h.windows.PresetWindowRect(IDD_MAIN, {100, 100, 700, 600});
         h.Run(*dlg, [&](testwin::TestDialog& d) {
+            d.Select(IDC_PORT_LIST, 2);  // COM3: the port that was tested is the one updated
             ASSERT_TRUE(d.Click(IDC_TEST));
             ASSERT_TRUE(d.Record().Control(IDC_UPDATE)->enabled);
             h.peer.onReceive = {};
@@ -57,7 +58,7 @@ protected:
     // What the scanner received after the press, and when, relative to it.
     Bytes Received() const { return h.peer.Written(); }
 
-    AppHarness h;
+    AppHarness h{0xFFFF0000u, 3};
     std::unique_ptr<CUpdaterDlg> dlg;
     std::uint64_t pressedAt = 0;
     std::uint64_t took = 0;
@@ -65,7 +66,17 @@ protected:
 
 TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
 {
-    Press(g_firmwareImage, [&] { h.peer.Send({'U'}, h.clock.Now() + 150); });
+    std::vector<std::size_t> windowsAtWrite;  // progress windows made when each write went out
+    Press(g_firmwareImage, [&] {
+        // The 'U' is waiting when the window opens, so nothing polls and
+        // reading the clock may be free: every pause shows exactly.
+        h.clock.SetCostPerTick(0);
+        h.peer.Send({'U'}, h.clock.Now() + 50);
+        h.windows.PresetWindowRect(IDD_PROGRESS, {0, 0, 281, 61});
+        h.peer.onReceive = [&](testing_support::ScriptedPeer&, std::span<const std::uint8_t>, std::uint64_t) {
+            windowsAtWrite.push_back(h.windows.DialogsFrom(IDD_PROGRESS).size());
+        };
+    });
 
     const Bytes got = Received();
     ASSERT_EQ(got.size(), 6u + 27038u);
@@ -77,12 +88,10 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     const auto& chunks = h.peer.chunks;
     ASSERT_EQ(chunks.size(), 272u);
     EXPECT_EQ(chunks[0].bytes.size(), 6u);
-    EXPECT_GE(chunks[1].at - chunks[0].at, 200u + 3u);  // header: 3 ms on the line, then 200 ms
-    EXPECT_LE(chunks[1].at - chunks[0].at, 210u);
+    EXPECT_EQ(chunks[1].at - chunks[0].at, 3u + 200u);  // header: 3 ms on the line, then 200 ms
     for (std::size_t i = 1; i < 271; ++i) {
         ASSERT_EQ(chunks[i].bytes.size(), 100u);
-        ASSERT_GE(chunks[i + 1].at - chunks[i].at, 152u);
-        ASSERT_LE(chunks[i + 1].at - chunks[i].at, 160u);
+        ASSERT_EQ(chunks[i + 1].at - chunks[i].at, 52u + 100u);
     }
     EXPECT_EQ(chunks[271].bytes.size(), 38u);
 
@@ -97,6 +106,10 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     EXPECT_EQ(bar.positions.back(), 27038);
     EXPECT_TRUE(progress[0]->destroyed);
     EXPECT_EQ(progress[0]->owner, &h.Main());
+    EXPECT_EQ(windowsAtWrite.front(), 0u);  // the header goes out before the window opens
+    EXPECT_EQ(windowsAtWrite[1], 1u);
+    // Centred on the main dialog at (100, 100)-(700, 600): 400 - 281 / 2, 350 - 61 / 2.
+    EXPECT_EQ(progress[0]->rect, (Rect{260, 320, 541, 381}));
 
     EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
     EXPECT_EQ(h.Main().Control(IDC_DONE_TEXT)->text, kDone);
@@ -107,7 +120,8 @@ TEST_F(UploadTest, ThisBuildsImageGoesOutWhole)
     EXPECT_FALSE(h.ports.Record().open);
     EXPECT_EQ(h.windows.WaitCursorBegins(), 1);
     EXPECT_FALSE(h.windows.IsWaitCursorOn());
-    EXPECT_GT(took, 100u + 150u + 203u + 271u * 152u);
+    EXPECT_EQ(took, 100u + 203u + 270u * 152u + 19u + 100u);  // the last chunk: 38 bytes, 19 ms
+    EXPECT_EQ(h.ports.OpenedPaths(), (std::vector<std::string>{"\\\\.\\COM3", "\\\\.\\COM3"}));
 }
 
 TEST_F(UploadTest, HeaderCountsWordsAndTheStreamCountsBytes)
@@ -152,6 +166,7 @@ TEST_F(UploadTest, HeaderCountsWordsAndTheStreamCountsBytes)
 TEST_F(UploadTest, NoiseBeforeTheSyncByteIsDropped)
 {
     Press(g_firmwareImage, [&] {
+        h.ports.Record().reads.clear();
         h.peer.Send({0x00, 0x13}, h.clock.Now() + 120);
         h.peer.Send({'U', 0xEE, 0xEE}, h.clock.Now() + 300);
         // A flood during the stream is drained, 200 bytes after each chunk.
@@ -161,12 +176,38 @@ TEST_F(UploadTest, NoiseBeforeTheSyncByteIsDropped)
     ASSERT_EQ(got.size(), 6u + 27038u);
     EXPECT_EQ(h.peer.chunks[0].at - pressedAt, 300u + 2u);  // the header follows the 'U' at once
     EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
+    const auto& reads = h.ports.Record().reads;
+    EXPECT_EQ(*std::max_element(reads.begin(), reads.end()), 200u);  // the drain's buffer, filled and no more
+}
+
+TEST_F(UploadTest, ShortWritesAdvanceByWhatWentOut)
+{
+    Press(g_firmwareImage, [&] {
+        h.peer.Send({'U'}, h.clock.Now() + 150);
+        h.ports.Faults().shortWriteLimit = 4;  // every write takes 4 bytes at most
+    });
+    const Bytes got = Received();
+    ASSERT_EQ(got.size(), 6u + 27038u);
+    EXPECT_THAT(Bytes(got.begin(), got.begin() + 6), ElementsAre(0x66, 0x02, 0x34, 0xCF, 0x03, 0x06));
+    EXPECT_TRUE(std::equal(got.begin() + 6, got.end(), g_firmwareImage.payload));
+    EXPECT_EQ(h.peer.chunks[1].bytes.size(), 2u);  // the header's rest, from its offset
+    const auto& bar = *h.windows.DialogsFrom(IDD_PROGRESS)[0]->Control(IDC_PROGRESS);
+    ASSERT_EQ(bar.positions.size(), 6760u);
+    EXPECT_EQ(bar.positions.front(), 4);
+    EXPECT_EQ(bar.positions.back(), 27038);
+    EXPECT_TRUE(h.Main().Control(IDC_DONE_TEXT)->visible);
 }
 
 TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
 {
-    for (const std::uint64_t syncAfter : {std::uint64_t{2150}, UINT64_MAX}) {
-        SCOPED_TRACE(syncAfter);
+    // Times from the press; the window opens after the 100 ms pause. Noise
+    // inside the window does not restart it.
+    struct Case {
+        std::uint64_t noiseAfter;
+        std::uint64_t syncAfter;
+    };
+    for (const Case c : {Case{UINT64_MAX, 2150}, Case{UINT64_MAX, UINT64_MAX}, Case{2000, 2150}}) {
+        SCOPED_TRACE(testing::Message() << "noise " << c.noiseAfter << " sync " << c.syncAfter);
         AppHarness fresh;
         fresh.clock.SetCostPerTick(1);
         CUpdaterDlg local;
@@ -177,8 +218,11 @@ TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
             d.Click(IDC_TEST);
             fresh.peer.onReceive = {};
             fresh.peer.chunks.clear();
-            if (syncAfter != UINT64_MAX) {
-                fresh.peer.Send({'U'}, fresh.clock.Now() + syncAfter);
+            if (c.noiseAfter != UINT64_MAX) {
+                fresh.peer.Send({0x00}, fresh.clock.Now() + c.noiseAfter);
+            }
+            if (c.syncAfter != UINT64_MAX) {
+                fresh.peer.Send({'U'}, fresh.clock.Now() + c.syncAfter);
             }
             fresh.windows.OnMessageBox([&](const testwin::MessageBoxRecord&) {
                 portOpenDuringBox = fresh.ports.Record().open;
@@ -193,8 +237,9 @@ TEST_F(UploadTest, MissingSyncByteAsksToRetryFromStepFour)
         EXPECT_TRUE(portOpenDuringBox);  // closed only once the box is dismissed
         EXPECT_FALSE(fresh.ports.Record().open);
         EXPECT_TRUE(fresh.peer.chunks.empty());
-        EXPECT_GE(took, 2100u);
-        EXPECT_LE(took, 2110u);
+        // The pause, one clock reading to open the window, then one per
+        // poll (each costs 1 ms here) until 2000 ms have passed.
+        EXPECT_EQ(took, 100u + 1u + 2000u);
         EXPECT_TRUE(fresh.Enabled(IDC_UPDATE));
         EXPECT_FALSE(fresh.Enabled(IDC_TEST));
         EXPECT_TRUE(fresh.windows.DialogsFrom(IDD_PROGRESS).empty());
@@ -207,7 +252,7 @@ TEST_F(UploadTest, HeldPortFailsAtOnce)
     Press(g_firmwareImage, [&] { h.ports.SetHeld(true); });
     ASSERT_EQ(h.windows.MessageBoxes().size(), 3u);
     EXPECT_EQ(h.windows.MessageBoxes()[2].text,
-              "Unable to open the port COM1. Make sure that it's actually\nexists and is not being used by any other "
+              "Unable to open the port COM3. Make sure that it's actually\nexists and is not being used by any other "
               "program (e.g. a\nPDA program like Palm's HotSync).");
     EXPECT_EQ(h.windows.MessageBoxes()[2].style, MB_ICONWARNING);
     EXPECT_LE(took, 2u);  // no pause and no wait (reading the clock costs 1 ms here)
