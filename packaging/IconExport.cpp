@@ -7,6 +7,7 @@
 // The PNG writer uses stored (uncompressed) deflate blocks: a 32 x 32 icon is
 // 4 KiB either way, and the build needs no image library.
 
+#include "platform/IconBitmap.h"
 #include "resources/Resources.h"
 
 #include <algorithm>
@@ -31,14 +32,9 @@ struct Pixel {
 
 std::optional<Pixel> PixelOf(char c)
 {
-    if (c == '.') {
+    const int index = platform::IconColourIndex(c);
+    if (index == -1) {
         return Pixel{};
-    }
-    int index = -1;
-    if (c >= '0' && c <= '9') {
-        index = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-        index = c - 'A' + 10;
     }
     if (index < 0) {
         return std::nullopt;

@@ -10,22 +10,6 @@ namespace {
 constexpr std::uint32_t HEADER_SIZE = 40;  // BITMAPINFOHEADER
 constexpr int BITS_PER_PIXEL = 4;
 
-// The palette index of one pixel character, -1 for transparent, -2 for a
-// character outside the palette.
-int ColourIndex(char pixel)
-{
-    if (pixel == '.') {
-        return -1;
-    }
-    if (pixel >= '0' && pixel <= '9') {
-        return pixel - '0';
-    }
-    if (pixel >= 'A' && pixel <= 'F') {
-        return pixel - 'A' + 10;
-    }
-    return -2;
-}
-
 void PutLittle16(std::vector<std::uint8_t>& out, std::uint16_t value)
 {
     out.push_back(static_cast<std::uint8_t>(value));
@@ -65,7 +49,7 @@ std::optional<std::vector<std::uint8_t>> IconDib(const IconImage& image)
         }
         const std::size_t line = rows - 1 - y;  // bottom-up
         for (std::size_t x = 0; x < row.size(); ++x) {
-            const int index = ColourIndex(row[x]);
+            const int index = IconColourIndex(row[x]);
             if (index == -2) {
                 return std::nullopt;
             }
@@ -100,6 +84,20 @@ std::optional<std::vector<std::uint8_t>> IconDib(const IconImage& image)
     dib.insert(dib.end(), colour.begin(), colour.end());
     dib.insert(dib.end(), mask.begin(), mask.end());
     return dib;
+}
+
+int IconColourIndex(char pixel)
+{
+    if (pixel == '.') {
+        return -1;
+    }
+    if (pixel >= '0' && pixel <= '9') {
+        return pixel - '0';
+    }
+    if (pixel >= 'A' && pixel <= 'F') {
+        return pixel - 'A' + 10;
+    }
+    return -2;
 }
 
 const IconImage* ImageNearest(const IconResource& icon, int size)

@@ -14,6 +14,10 @@
 // handle with CreateIconFromResourceEx. Plain bytes, no Windows headers.
 namespace platform {
 
+// The palette index that one pixel character of IconImage::rows picks, -1
+// for a transparent pixel ('.'), -2 for a character outside the palette.
+int IconColourIndex(char pixel);
+
 // The picture's bytes, or nothing when a row does not match the size or a
 // pixel is outside the palette. Transparent pixels are colour 0 with the
 // mask bit set, so the picture shows through nothing behind it.

@@ -1,6 +1,7 @@
 #include "WxDialog.h"
 
 #include "WxIcons.h"
+#include "platform/IconBitmap.h"
 
 #include <wx/wx.h>
 
@@ -375,7 +376,7 @@ WxDialog::WxDialog(const DialogTemplate& dialogTemplate, WxDialog* owner, Dialog
             // at the system's icon size, whatever the template's size.
             wxBitmap picture;
             if (const IconResource* icon = control.icon) {
-                if (const IconImage* image = ImageNearest(*icon, ICON_SIZE)) {
+                if (const IconImage* image = platform::ImageNearest(*icon, ICON_SIZE)) {
                     picture = BitmapOf(*image);
                 }
             }

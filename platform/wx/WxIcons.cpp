@@ -1,28 +1,11 @@
 #include "WxIcons.h"
 
+#include "platform/IconBitmap.h"
+
 #include <wx/icon.h>
 #include <wx/image.h>
 
-#include <cstdlib>
-#include <limits>
-
 namespace platform::wx {
-
-namespace {
-
-// The palette index of one pixel character, or -1 for transparent.
-int ColourIndex(char pixel)
-{
-    if (pixel >= '0' && pixel <= '9') {
-        return pixel - '0';
-    }
-    if (pixel >= 'A' && pixel <= 'F') {
-        return pixel - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 wxBitmap BitmapOf(const IconImage& image)
 {
@@ -35,7 +18,7 @@ wxBitmap BitmapOf(const IconImage& image)
         const std::string_view row =
             y < static_cast<int>(image.rows.size()) ? image.rows[y] : std::string_view();
         for (int x = 0; x < image.width; ++x) {
-            const int index = x < static_cast<int>(row.size()) ? ColourIndex(row[x]) : -1;
+            const int index = x < static_cast<int>(row.size()) ? IconColourIndex(row[x]) : -1;
             if (index < 0) {
                 picture.SetRGB(x, y, 0, 0, 0);
                 picture.SetAlpha(x, y, wxIMAGE_ALPHA_TRANSPARENT);
@@ -61,20 +44,6 @@ wxIconBundle IconBundleOf(const IconResource& icon)
         }
     }
     return bundle;
-}
-
-const IconImage* ImageNearest(const IconResource& icon, int size)
-{
-    const IconImage* nearest = nullptr;
-    int distance = std::numeric_limits<int>::max();
-    for (const IconImage& image : icon.images) {
-        const int off = std::abs(image.width - size) + std::abs(image.height - size);
-        if (off < distance) {
-            distance = off;
-            nearest = &image;
-        }
-    }
-    return nearest;
 }
 
 }  // namespace platform::wx

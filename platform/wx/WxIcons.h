@@ -14,7 +14,4 @@ wxBitmap BitmapOf(const IconImage& image);
 // Every picture of the icon, for a window's large and small icon.
 wxIconBundle IconBundleOf(const IconResource& icon);
 
-// The picture closest to `size` pixels square, or null when there is none.
-const IconImage* ImageNearest(const IconResource& icon, int size);
-
 }  // namespace platform::wx
