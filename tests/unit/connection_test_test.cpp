@@ -2,11 +2,10 @@
 // and the enabling of TEST, UPDATE and the port list.
 #include "app/AppText.h"
 #include "support/AppHarness.h"
+#include "support/ThrowingClock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 using namespace platform;
 using testing_support::AppHarness;
@@ -183,23 +182,6 @@ TEST(ConnectionTest, FailedExchangeLeavesItsPacketsUntilTheNextPress)
     EXPECT_TRUE(h.Enabled(IDC_UPDATE));
 }
 
-// A clock whose 200 ms settling pause is interrupted.
-class InterruptedSettle final : public platform::Clock {
-public:
-    explicit InterruptedSettle(platform::Clock& inner) : m_inner(inner) {}
-    std::uint32_t TickCount() override { return m_inner.TickCount(); }
-    void Sleep(std::uint32_t ms) override
-    {
-        if (ms == 200) {
-            throw std::runtime_error("interrupted");
-        }
-        m_inner.Sleep(ms);
-    }
-
-private:
-    platform::Clock& m_inner;
-};
-
 TEST(ConnectionTest, AnExchangeThatLearnsNothingShowsNothing)
 {
     // Each test clears the version fields before its exchange: a second test
@@ -211,7 +193,7 @@ TEST(ConnectionTest, AnExchangeThatLearnsNothingShowsNothing)
         h.windows.QueueAnswer(IDNO);
         d.Click(IDC_TEST);
         ASSERT_TRUE(h.Enabled(IDC_TEST));
-        InterruptedSettle interrupted(h.clock);
+        testing_support::ThrowingClock interrupted(h.clock);
         platform::ScopedServices scoped(interrupted, h.ports);
         d.Click(IDC_TEST);
     });

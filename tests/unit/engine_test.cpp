@@ -8,6 +8,7 @@
 #include "protocol/UpdaterState.h"
 #include "serial/CSerial.h"
 #include "support/ScriptedPeer.h"
+#include "support/ThrowingClock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -430,28 +431,12 @@ TEST(EngineFloodTest, EndlessFloodCannotHoldTheRun)
     EXPECT_EQ(RunTransactions(port, state), RESULT_READBACK_FAILED);
 }
 
-class ThrowingClock final : public platform::Clock {
-public:
-    explicit ThrowingClock(platform::Clock& inner) : m_inner(inner) {}
-    std::uint32_t TickCount() override { return m_inner.TickCount(); }
-    void Sleep(std::uint32_t ms) override
-    {
-        if (ms == 200) {
-            throw std::runtime_error("interrupted");
-        }
-        m_inner.Sleep(ms);
-    }
-
-private:
-    platform::Clock& m_inner;
-};
-
 TEST_F(EngineTest, ExceptionWhileSettlingEndsQuietly)
 {
     Queue(PACKET_ENQ);
     Queue(PACKET_VERSION);
     CSerial port("\\\\.\\COM1", 19200, 'N', 8, 1, true, false);
-    ThrowingClock throwing(clock);
+    testing_support::ThrowingClock throwing(clock);
     platform::ScopedServices scoped(throwing, ports);
     EXPECT_EQ(RunTransactions(port, state), RESULT_OK);
     EXPECT_TRUE(peer.chunks.empty());
